@@ -1,0 +1,219 @@
+#include "texture/tga.h"
+
+#include <errno.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static const size_t HEADER_SIZE = 18;
+static const unsigned char RLE_TRUECOLOR = 10;
+static const unsigned char ORIGIN_TOP = 0x20;    // descriptor bit 5
+static const unsigned char ORIGIN_RIGHT = 0x10;  // descriptor bit 4
+
+static TGAImage* fail(const char* name, const char* fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    fprintf(stderr, "%s: ", name);
+    vfprintf(stderr, fmt, args);
+    fputc('\n', stderr);
+    va_end(args);
+    return NULL;
+}
+
+static unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+
+// ---- decoders: each fills `out` in file row order, returning false if the data run out
+
+// Pixels stay B, G, R(, A) as stored; the swap comes after.
+static bool decodeRle(const unsigned char* p, const unsigned char* end,
+                      unsigned char* out, size_t pixelCount, int bytesPerPixel)
+{
+    size_t done = 0;
+    while (done < pixelCount) {
+        if (p >= end) return false;
+        unsigned char rleID = *p++;
+        size_t count = (rleID & 0x7F) + 1u;
+        size_t keep = count < pixelCount - done ? count : pixelCount - done;  // clip at the image's end
+        unsigned char* dst = out + done * bytesPerPixel;
+        if (rleID & 0x80) {
+            if ((size_t)(end - p) < (size_t)bytesPerPixel) return false;
+            for (size_t i = 0; i < keep; ++i, dst += bytesPerPixel)
+                memcpy(dst, p, bytesPerPixel);
+            p += bytesPerPixel;
+        } else {
+            size_t bytes = count * bytesPerPixel;
+            if ((size_t)(end - p) < keep * bytesPerPixel) return false;
+            memcpy(dst, p, keep * bytesPerPixel);
+            p += (size_t)(end - p) < bytes ? (size_t)(end - p) : bytes;  // the clipped tail may be cut off
+        }
+        done += keep;
+    }
+    return true;
+}
+
+// Five bits per channel, widened by the shift alone (full is 248); bit 15 carries nothing.
+static void decode16(const unsigned char* p, unsigned char* out, size_t pixelCount)
+{
+    for (size_t n = 0; n < pixelCount; ++n, p += 2, out += 3) {
+        unsigned pixels = readU16(p);
+        out[0] = (unsigned char)(((pixels >> 10) & 0x1F) << 3);
+        out[1] = (unsigned char)(((pixels >> 5) & 0x1F) << 3);
+        out[2] = (unsigned char)((pixels & 0x1F) << 3);
+    }
+}
+
+static void swapRedBlue(unsigned char* data, size_t pixelCount, int bytesPerPixel)
+{
+    for (unsigned char* end = data + pixelCount * bytesPerPixel; data < end; data += bytesPerPixel) {
+        unsigned char b = data[0];
+        data[0] = data[2];
+        data[2] = b;
+    }
+}
+
+// GL wants the bottom row first, read left to right.
+static void orient(TGAImage* image, unsigned char descriptor)
+{
+    size_t rowBytes = (size_t)image->width * image->bytesPerPixel;
+    unsigned char* data = image->imageData;
+    if (descriptor & ORIGIN_TOP) {
+        for (int lo = 0, hi = image->height - 1; lo < hi; ++lo, --hi) {
+            unsigned char* a = data + lo * rowBytes;
+            unsigned char* b = data + hi * rowBytes;
+            for (size_t i = 0; i < rowBytes; ++i) {
+                unsigned char t = a[i];
+                a[i] = b[i];
+                b[i] = t;
+            }
+        }
+    }
+    if (descriptor & ORIGIN_RIGHT) {
+        int bpp = image->bytesPerPixel;
+        for (int row = 0; row < image->height; ++row) {
+            unsigned char* r = data + row * rowBytes;
+            for (int lo = 0, hi = image->width - 1; lo < hi; ++lo, --hi)
+                for (int c = 0; c < bpp; ++c) {
+                    unsigned char t = r[lo * bpp + c];
+                    r[lo * bpp + c] = r[hi * bpp + c];
+                    r[hi * bpp + c] = t;
+                }
+        }
+    }
+}
+
+TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
+{
+    if (size < HEADER_SIZE)
+        return fail(name, "file ends early: header is %zu of %zu bytes", size, HEADER_SIZE);
+
+    unsigned char length = data[0];
+    unsigned char colorMapType = data[1];
+    unsigned char imageType = data[2];
+    unsigned colorMapLength = readU16(data + 5);
+    unsigned colorMapBits = data[7];
+    unsigned width = readU16(data + 12);
+    unsigned height = readU16(data + 14);
+    unsigned char bits = data[16];
+    unsigned char descriptor = data[17];
+
+    // A true-colour file may still carry a colour map: its pixels follow it.
+    size_t offset = HEADER_SIZE + length;
+    if (colorMapType == 1) offset += (size_t)colorMapLength * ((colorMapBits + 7) / 8);
+    if (offset > size)
+        return fail(name, "file ends early: image ID or colour map runs past the end");
+
+    bool rle = imageType == RLE_TRUECOLOR;
+    if (rle ? (bits != 24 && bits != 32) : (bits != 16 && bits != 24 && bits != 32))
+        return fail(name, "unsupported pixel depth %u%s", bits, rle ? " for a run-length image" : "");
+    if (width == 0 || height == 0)
+        return fail(name, "image has no pixels (%u x %u)", width, height);
+    size_t pixelCount = (size_t)width * height;
+    if (pixelCount > (size_t)TGA_MAX_PIXELS)
+        return fail(name, "image of %u x %u is larger than the %ld pixels accepted", width, height, TGA_MAX_PIXELS);
+
+    int fileBpp = bits / 8;
+    int bytesPerPixel = bits == 16 ? 3 : fileBpp;
+    size_t available = size - offset;
+    // The least data that can describe every pixel, checked before anything is allocated.
+    size_t needed = rle ? (pixelCount + 127) / 128 * (1 + fileBpp) : pixelCount * fileBpp;
+    if (available < needed)
+        return fail(name, "file ends early: %zu bytes of pixel data where %s%zu are needed",
+                    available, rle ? "at least " : "", needed);
+
+    TGAImage* image = (TGAImage*)malloc(sizeof(TGAImage));
+    unsigned char* pixels = (unsigned char*)malloc(pixelCount * bytesPerPixel);
+    if (!image || !pixels) {
+        free(pixels);
+        free(image);
+        return fail(name, "out of memory for a %u x %u image", width, height);
+    }
+    image->bytesPerPixel = bytesPerPixel;
+    image->width = (int)width;
+    image->height = (int)height;
+    image->imageData = pixels;
+
+    const unsigned char* body = data + offset;
+    if (rle) {
+        if (!decodeRle(body, data + size, pixels, pixelCount, bytesPerPixel)) {
+            freeTGA(image);
+            return fail(name, "file ends early inside the run-length data");
+        }
+    } else if (bits == 16) {
+        decode16(body, pixels, pixelCount);
+    } else {
+        memcpy(pixels, body, pixelCount * bytesPerPixel);
+    }
+    if (bits != 16) swapRedBlue(pixels, pixelCount, bytesPerPixel);
+    orient(image, descriptor);
+    return image;
+}
+
+// No accepted image needs more than this: five bytes a pixel is the worst run-length case.
+static const size_t MAX_FILE_BYTES = 5 * (size_t)TGA_MAX_PIXELS + (1 << 20);
+
+static unsigned char* readWholeFile(FILE* f, size_t* size, int* err)
+{
+    size_t cap = 1 << 16, used = 0;
+    unsigned char* buf = (unsigned char*)malloc(cap);
+    for (;;) {
+        if (!buf) { *err = ENOMEM; return NULL; }
+        used += fread(buf + used, 1, cap - used, f);
+        if (ferror(f)) { *err = errno ? errno : EIO; free(buf); return NULL; }
+        if (used < cap) break;
+        if (cap >= MAX_FILE_BYTES) { *err = EFBIG; free(buf); return NULL; }
+        unsigned char* grown = (unsigned char*)realloc(buf, cap * 2);
+        if (!grown) free(buf);
+        buf = grown;
+        cap *= 2;
+    }
+    *size = used;
+    return buf;
+}
+
+TGAImage* loadTGA(const char* fileName)
+{
+    FILE* f = fopen(fileName, "rb");
+    if (!f) {
+        int err = errno;
+        printf("\nUnable to load TGA File!\n");
+        return fail(fileName, "cannot open: %s", strerror(err));
+    }
+    size_t size = 0;
+    int err = 0;
+    errno = 0;
+    unsigned char* data = readWholeFile(f, &size, &err);
+    fclose(f);
+    if (!data) return fail(fileName, "cannot read: %s", strerror(err));
+    TGAImage* image = decodeTGA(data, size, fileName);
+    free(data);
+    return image;
+}
+
+void freeTGA(TGAImage* image)
+{
+    if (!image) return;
+    free(image->imageData);
+    free(image);
+}

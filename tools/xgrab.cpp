@@ -1,0 +1,142 @@
+#include "xgrab.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <time.h>
+
+void sleepSeconds(double s)
+{
+    timespec t{(time_t)s, (long)((s - (time_t)s) * 1e9)};
+    nanosleep(&t, nullptr);
+}
+
+static double now()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+static Window search(Display* dpy, Window w, const char* title)
+{
+    char* name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        bool match = strcmp(name, title) == 0;
+        XFree(name);
+        XWindowAttributes a;
+        if (match && XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable) return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; ++i) found = search(dpy, children[i], title);
+        if (children) XFree(children);
+    }
+    return found;
+}
+
+Window findWindow(Display* dpy, const char* title, double timeoutSeconds)
+{
+    double end = now() + timeoutSeconds;
+    do {
+        XSync(dpy, False);
+        Window w = search(dpy, DefaultRootWindow(dpy), title);
+        if (w) return w;
+        sleepSeconds(0.05);
+    } while (now() < end);
+    return 0;
+}
+
+static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+bool grabWindow(Display* dpy, Window w, Shot& shot)
+{
+    XErrorHandler old = XSetErrorHandler(ignoreErrors);  // the window may be gone
+    XWindowAttributes a;
+    XImage* img = nullptr;
+    if (XGetWindowAttributes(dpy, w, &a))
+        img = XGetImage(dpy, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    XSync(dpy, False);
+    XSetErrorHandler(old);
+    if (!img) return false;
+    shot.width = a.width;
+    shot.height = a.height;
+    shot.rgb.resize((size_t)a.width * a.height * 3);
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            unsigned long p = XGetPixel(img, x, y);
+            uint8_t* o = &shot.rgb[((size_t)y * a.width + x) * 3];
+            o[0] = (uint8_t)((p & img->red_mask) >> 16);
+            o[1] = (uint8_t)((p & img->green_mask) >> 8);
+            o[2] = (uint8_t)(p & img->blue_mask);
+        }
+    XDestroyImage(img);
+    return true;
+}
+
+static bool singleColour(const Shot& s)
+{
+    for (size_t i = 3; i < s.rgb.size(); ++i)
+        if (s.rgb[i] != s.rgb[i % 3]) return false;
+    return true;
+}
+
+bool waitForFrame(Display* dpy, Window w, Shot& shot, double timeoutSeconds)
+{
+    double end = now() + timeoutSeconds;
+    Shot previous;
+    while (now() < end) {
+        if (grabWindow(dpy, w, shot) && !singleColour(shot) && shot == previous) return true;
+        previous = shot;
+        sleepSeconds(0.1);
+    }
+    return false;
+}
+
+int maxDifference(const Shot& a, const Shot& b, int tolerance, long* differing)
+{
+    if (a.width != b.width || a.height != b.height) {
+        if (differing) *differing = -1;
+        return 255;
+    }
+    int worst = 0;
+    long count = 0;
+    for (size_t i = 0; i < a.rgb.size(); i += 3) {
+        int d = 0;
+        for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(a.rgb[i + c] - b.rgb[i + c]));
+        worst = std::max(worst, d);
+        if (d > tolerance) ++count;
+    }
+    if (differing) *differing = count;
+    return worst;
+}
+
+bool writePpm(const std::string& path, const Shot& shot)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    fprintf(f, "P6\n%d %d\n255\n", shot.width, shot.height);
+    bool ok = fwrite(shot.rgb.data(), 1, shot.rgb.size(), f) == shot.rgb.size();
+    return fclose(f) == 0 && ok;
+}
+
+bool readPpm(const std::string& path, Shot& shot)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    int maxval = 0;
+    bool ok = fscanf(f, "P6 %d %d %d", &shot.width, &shot.height, &maxval) == 3 && maxval == 255 &&
+              fgetc(f) != EOF && shot.width > 0 && shot.height > 0 && shot.width < 10000 && shot.height < 10000;
+    if (ok) {
+        shot.rgb.resize((size_t)shot.width * shot.height * 3);
+        ok = fread(shot.rgb.data(), 1, shot.rgb.size(), f) == shot.rgb.size();
+    }
+    fclose(f);
+    return ok;
+}
