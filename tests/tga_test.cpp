@@ -1,1 +1,386 @@
-// todo
+// The TGA reader, decoder by decoder, on hand-made files with exact bytes; then the
+// lab's own seven images, and files written by another program.
+#include "tga_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+std::string buildDir()
+{
+    const char* b = getenv("OSTREL_BUILD");
+    return b ? b : "build";
+}
+
+std::string tempDir()
+{
+    char tmpl[] = "/tmp/ostrel-test-XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return d ? d : "/tmp";
+}
+
+bool readFile(const std::string& path, Bytes& out)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    out.clear();
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    fclose(f);
+    return true;
+}
+
+bool writeFile(const std::string& path, const Bytes& data)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+namespace {
+
+struct Decoded {
+    TGAImage* image;
+    explicit Decoded(const Bytes& b) : image(decode(b)) {}
+    ~Decoded() { freeTGA(image); }
+};
+
+// ---- uncompressed true colour
+
+TEST(UncompressedTrueColour, SwapsBlueAndRed)
+{
+    Decoded d24(tga({}, {10, 20, 30}));
+    ASSERT_TRUE(d24.image);
+    EXPECT_EQ(d24.image->bytesPerPixel, 3);
+    EXPECT_EQ(pixelsOf(d24.image), (Bytes{30, 20, 10}));
+
+    Header h;
+    h.bits = 32;
+    Decoded d32(tga(h, {10, 20, 30, 40}));
+    ASSERT_TRUE(d32.image);
+    EXPECT_EQ(d32.image->bytesPerPixel, 4);
+    EXPECT_EQ(pixelsOf(d32.image), (Bytes{30, 20, 10, 40}));
+}
+
+TEST(UncompressedTrueColour, AnyTypeButTenDecodesByDepth)
+{
+    for (uint8_t type : {0, 2, 3, 9, 11, 255}) {
+        Header h;
+        h.imageType = type;
+        Decoded d(tga(h, {1, 2, 3}));
+        ASSERT_TRUE(d.image) << (int)type;
+        EXPECT_EQ(pixelsOf(d.image), (Bytes{3, 2, 1}));
+    }
+    for (uint8_t type : {1, 3}) {  // colour-mapped and grey files of depth 8 are not read
+        Header h;
+        h.imageType = type;
+        h.bits = 8;
+        EXPECT_EQ(decode(tga(h, {1, 2, 3})), nullptr);
+    }
+}
+
+TEST(UncompressedTrueColour, OddRowLengthsAndWideImages)
+{
+    Header h;
+    h.width = 3;
+    h.height = 2;  // rows of 9 bytes
+    Bytes body;
+    for (int i = 0; i < 18; ++i) body.push_back((uint8_t)i);
+    Decoded d(tga(h, body));
+    ASSERT_TRUE(d.image);
+    EXPECT_EQ(pixelsOf(d.image), (Bytes{2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 17, 16, 15}));
+
+    Header wide;
+    wide.width = 256;  // width bytes 0x00 0x01
+    Decoded w(tga(wide, Bytes(256 * 3, 7)));
+    ASSERT_TRUE(w.image);
+    EXPECT_EQ(w.image->width, 256);
+}
+
+TEST(UncompressedTrueColour, ImageIdAndColourMapAreSkipped)
+{
+    Header h;
+    h.idLength = 255;
+    Bytes body(255, 0xEE);
+    body.insert(body.end(), {10, 20, 30});  // pixel data at byte 273
+    Decoded d(tga(h, body));
+    ASSERT_TRUE(d.image);
+    EXPECT_EQ(pixelsOf(d.image), (Bytes{30, 20, 10}));
+
+    Header mapped;  // a true-colour file that still carries a map of 2 entries of 24 bits
+    mapped.colorMapType = 1;
+    mapped.colorMapLength = 2;
+    mapped.colorMapBits = 24;
+    mapped.idLength = 1;
+    Decoded m(tga(mapped, {0xAA, 9, 9, 9, 8, 8, 8, 10, 20, 30}));
+    ASSERT_TRUE(m.image);
+    EXPECT_EQ(pixelsOf(m.image), (Bytes{30, 20, 10}));
+}
+
+// ---- 16 bit
+
+TEST(SixteenBit, ChannelsWidenByShiftAndBit15IsIgnored)
+{
+    Header h;
+    h.bits = 16;
+    h.width = 5;
+    Decoded d(tga(h, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0x00, 0x80, 0xFF, 0xFF}));
+    ASSERT_TRUE(d.image);
+    EXPECT_EQ(d.image->bytesPerPixel, 3);
+    EXPECT_EQ(pixelsOf(d.image), (Bytes{248, 0, 0, 0, 248, 0, 0, 0, 248, 0, 0, 0, 248, 248, 248}));
+}
+
+// ---- run-length
+
+Header rle(uint16_t width, uint16_t height, uint8_t bits = 24)
+{
+    Header h;
+    h.imageType = 10;
+    h.width = width;
+    h.height = height;
+    h.bits = bits;
+    return h;
+}
+
+TEST(RunLength, RunAndRawPackets)
+{
+    Decoded run(tga(rle(3, 1), {0x82, 1, 2, 3}));
+    ASSERT_TRUE(run.image);
+    EXPECT_EQ(pixelsOf(run.image), (Bytes{3, 2, 1, 3, 2, 1, 3, 2, 1}));
+
+    Decoded raw(tga(rle(1, 1), {0x00, 1, 2, 3}));
+    ASSERT_TRUE(raw.image);
+    EXPECT_EQ(pixelsOf(raw.image), (Bytes{3, 2, 1}));
+
+    Decoded rgba(tga(rle(2, 1, 32), {0x00, 1, 2, 3, 4, 0x80, 5, 6, 7, 8}));
+    ASSERT_TRUE(rgba.image);
+    EXPECT_EQ(rgba.image->bytesPerPixel, 4);
+    EXPECT_EQ(pixelsOf(rgba.image), (Bytes{3, 2, 1, 4, 7, 6, 5, 8}));
+}
+
+TEST(RunLength, PacketHeadersAtTheLimits)
+{
+    Bytes body = {0x7F};  // 128 raw pixels
+    for (int i = 0; i < 128; ++i) body.insert(body.end(), {(uint8_t)i, 0, 0});
+    body.insert(body.end(), {0x80, 1, 1, 1});    // a run of 1
+    body.insert(body.end(), {0xFF, 9, 8, 7});    // a run of 128
+    Decoded d(tga(rle(257, 1), body));
+    ASSERT_TRUE(d.image);
+    Bytes px = pixelsOf(d.image);
+    EXPECT_EQ(px[127 * 3 + 2], 127);
+    EXPECT_EQ(px[128 * 3], 1);
+    for (int i = 129; i < 257; ++i) EXPECT_EQ(px[i * 3], 7) << i;
+}
+
+TEST(RunLength, PacketsCrossRows)
+{
+    // 2 x 2: a run of 3 ends in the second row, then one raw pixel.
+    Decoded d(tga(rle(2, 2), {0x82, 1, 1, 1, 0x00, 2, 2, 2}));
+    ASSERT_TRUE(d.image);
+    EXPECT_EQ(pixelsOf(d.image), (Bytes{1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2}));
+}
+
+TEST(RunLength, PacketsRunningPastTheLastPixelAreClipped)
+{
+    Decoded run(tga(rle(2, 1), {0xFF, 1, 2, 3}));  // 128 pixels for an image of 2
+    ASSERT_TRUE(run.image);
+    EXPECT_EQ(pixelsOf(run.image), (Bytes{3, 2, 1, 3, 2, 1}));
+
+    Bytes body = {0x03};  // 4 raw pixels, the last two cut off with the file
+    body.insert(body.end(), {1, 1, 1, 2, 2, 2, 3});
+    Decoded raw(tga(rle(2, 1), body));
+    ASSERT_TRUE(raw.image);
+    EXPECT_EQ(pixelsOf(raw.image), (Bytes{1, 1, 1, 2, 2, 2}));
+}
+
+TEST(RunLength, OnlyTwentyFourAndThirtyTwoBits)
+{
+    for (uint8_t bits : {8, 15, 16})
+        EXPECT_EQ(decode(tga(rle(1, 1, bits), {0x00, 1, 2})), nullptr) << (int)bits;
+}
+
+// ---- origins
+
+TEST(Origin, RowsComeBottomFirstWhateverTheFileOrder)
+{
+    Header bottom;
+    bottom.height = 2;
+    Decoded b(tga(bottom, {1, 1, 1, 2, 2, 2}));
+    ASSERT_TRUE(b.image);
+    EXPECT_EQ(pixelsOf(b.image), (Bytes{1, 1, 1, 2, 2, 2}));
+
+    Header top = bottom;
+    top.descriptor = 0x20;
+    Decoded t(tga(top, {1, 1, 1, 2, 2, 2}));
+    ASSERT_TRUE(t.image);
+    EXPECT_EQ(pixelsOf(t.image), (Bytes{2, 2, 2, 1, 1, 1}));
+
+    Header topRle = rle(1, 3);
+    topRle.descriptor = 0x20;
+    Decoded r(tga(topRle, {0x02, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
+    ASSERT_TRUE(r.image);
+    EXPECT_EQ(pixelsOf(r.image), (Bytes{3, 3, 3, 2, 2, 2, 1, 1, 1}));
+}
+
+TEST(Origin, RightToLeftRowsAreMirrored)
+{
+    Header h;
+    h.width = 3;
+    h.height = 2;
+    h.descriptor = 0x30;  // top-right origin
+    Decoded d(tga(h, {1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0, 5, 0, 0, 6, 0, 0}));
+    ASSERT_TRUE(d.image);
+    EXPECT_EQ(pixelsOf(d.image), (Bytes{0, 0, 6, 0, 0, 5, 0, 0, 4, 0, 0, 3, 0, 0, 2, 0, 0, 1}));
+}
+
+// ---- failures a caller sees
+
+TEST(Failures, MissingFilePrintsTheLineAndNamesTheFile)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    TGAImage* image = loadTGA("data/no-such-file.tga");
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(out, "\nUnable to load TGA File!\n");
+    EXPECT_EQ(err, "data/no-such-file.tga: cannot open: No such file or directory\n");
+}
+
+TEST(Failures, EachReasonIsOneLineNamingTheFile)
+{
+    Header depth8;
+    depth8.bits = 8;
+    Header empty;
+    empty.width = 0;
+    const struct { Bytes file; const char* reason; } cases[] = {
+        {tga(depth8, {1}), "unsupported pixel depth 8"},
+        {tga(empty), "image has no pixels (0 x 1)"},
+        {Bytes(10, 0), "file ends early: header is 10 of 18 bytes"},
+        {tga({}, {1, 2}), "file ends early: 2 bytes of pixel data where 3 are needed"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(decode(c.file), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "only a missing file prints on standard output";
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string("test.tga: ") + c.reason + "\n");
+    }
+}
+
+TEST(Failures, ADirectoryIsNotAnImage)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(loadTGA("data"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "data: cannot read: Is a directory\n");
+}
+
+// ---- the lab's own images
+
+struct Shipped { const char* file; int width, height, bytesPerPixel; };
+const Shipped shipped[] = {
+    {"data/drywall.tga", 250, 250, 3}, {"data/screens.tga", 320, 240, 3}, {"data/freehand1.tga", 200, 390, 4},
+    {"data/carpet.tga", 256, 256, 3},  {"data/login.tga", 256, 192, 4},   {"data/smallscr.tga", 256, 192, 3},
+    {"data/Keyboard.tga", 255, 85, 3},
+};
+
+TEST(ShippedImages, DecodeToTheirSizesAndKinds)
+{
+    int kinds[4] = {0, 0, 0, 0};  // raw, run-length, 16 bit, top-left
+    for (const Shipped& s : shipped) {
+        Bytes file;
+        ASSERT_TRUE(readFile(s.file, file)) << s.file;
+        TGAImage* image = loadTGA(s.file);
+        ASSERT_TRUE(image) << s.file;
+        EXPECT_EQ(image->width, s.width) << s.file;
+        EXPECT_EQ(image->height, s.height) << s.file;
+        EXPECT_EQ(image->bytesPerPixel, s.bytesPerPixel) << s.file;
+        kinds[file[2] == 10 ? 1 : file[16] == 16 ? 2 : 0]++;
+        kinds[3] += (file[17] & 0x20) != 0;
+        freeTGA(image);
+    }
+    for (int k : kinds) EXPECT_GT(k, 0);
+}
+
+TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
+{
+    // The login screen's background darkens towards its top.
+    TGAImage* login = loadTGA("data/login.tga");
+    ASSERT_TRUE(login);
+    const uint8_t* first = login->imageData;
+    const uint8_t* last = login->imageData + (size_t)(login->height - 1) * login->width * 4;
+    EXPECT_GT(first[1], last[1]);
+    freeTGA(login);
+}
+
+TEST(ShippedImages, GeneratorMakesTheSameBytes)
+{
+    std::string dir = tempDir();
+    ASSERT_EQ(system((buildDir() + "/make-images " + dir).c_str()), 0);
+    for (const Shipped& s : shipped) {
+        Bytes committed, made;
+        std::string name = std::string(s.file).substr(5);
+        ASSERT_TRUE(readFile(s.file, committed));
+        ASSERT_TRUE(readFile(dir + "/" + name, made));
+        EXPECT_TRUE(committed == made) << name << " differs from what the generator draws";
+        remove((dir + "/" + name).c_str());
+    }
+    rmdir(dir.c_str());
+}
+
+// ---- files written by another program (ImageMagick), in every kind it writes
+
+TEST(OtherWriters, ImageMagickFilesDecodeExactly)
+{
+    std::string dir = tempDir();
+    std::string src = dir + "/src.ppm";
+    // A 7 x 5 picture with distinct rows and columns, so any flip or skew shows.
+    Bytes ppm = {'P', '6', '\n', '7', ' ', '5', '\n', '2', '5', '5', '\n'};
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) ppm.insert(ppm.end(), {(uint8_t)(30 * x), (uint8_t)(40 * y), (uint8_t)(x * y)});
+    ASSERT_TRUE(writeFile(src, ppm));
+    // ImageMagick stores the rows top first whatever origin it declares, so a correct
+    // bottom-left file comes from the flipped picture.
+    const struct { const char* options; int bpp; bool rle, top; } kinds[] = {
+        {"-flip", 3, false, false},
+        {"-flip -compress RLE", 3, true, false},
+        {"-orient TopLeft", 3, false, true},
+        {"-compress RLE -orient TopLeft", 3, true, true},
+        {"-flip -alpha on -channel A -evaluate set 60% +channel", 4, false, false},
+        {"-alpha on -channel A -evaluate set 60% +channel -compress RLE -orient TopLeft", 4, true, true},
+    };
+    for (const auto& k : kinds) {
+        std::string out = dir + "/out.tga";
+        std::string cmd = std::string("convert ") + src + " " + k.options + " " + out;
+        ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+        Bytes file;
+        ASSERT_TRUE(readFile(out, file));
+        EXPECT_EQ(file[2] == 10, k.rle) << k.options;
+        EXPECT_EQ((file[17] & 0x20) != 0, k.top) << k.options;
+        TGAImage* image = loadTGA(out.c_str());
+        ASSERT_TRUE(image) << k.options;
+        ASSERT_EQ(image->bytesPerPixel, k.bpp);
+        ASSERT_EQ(image->width, 7);
+        ASSERT_EQ(image->height, 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const uint8_t* p = image->imageData + ((size_t)(4 - y) * 7 + x) * k.bpp;  // bottom row first
+                EXPECT_EQ(p[0], 30 * x) << k.options;
+                EXPECT_EQ(p[1], 40 * y) << k.options;
+                EXPECT_EQ(p[2], x * y) << k.options;
+                if (k.bpp == 4) {
+                    EXPECT_EQ(p[3], 153) << k.options;
+                }
+            }
+        freeTGA(image);
+        remove(out.c_str());
+    }
+    remove(src.c_str());
+    rmdir(dir.c_str());
+}
+
+}  // namespace
