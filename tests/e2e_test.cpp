@@ -1,1 +1,493 @@
-// todo
+// The real program under Xvfb, driven with xdotool as a person would, watched through
+// screenshots of its window.
+#include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
+
+#include "xgrab.h"
+
+#include <X11/extensions/XTest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const TITLE = "Ostrel Lab";
+Display* dpy;
+
+double now()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+void xdo(const std::string& args)
+{
+    std::string cmd = "xdotool " + args;
+    ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+    XSync(dpy, False);
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// One run of build/ostrel-lab, in a folder of the test's choosing.
+struct Lab {
+    pid_t pid = -1;
+    int status = -1;
+    Window window = 0;
+    std::string out, err;
+
+    bool start(const std::string& dir, std::vector<std::string> args = {}, bool withDisplay = true)
+    {
+        static int runs;
+        out = "/tmp/ostrel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++runs) + ".out";
+        err = out + ".err";
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(o, 1);
+            dup2(e, 2);
+            if (!withDisplay) unsetenv("DISPLAY");
+            std::vector<char*> argv = {(char*)OSTREL_BINARY};
+            for (std::string& a : args) argv.push_back(&a[0]);
+            argv.push_back(nullptr);
+            execv(OSTREL_BINARY, argv.data());
+            _exit(127);
+        }
+        return pid > 0;
+    }
+    // Starts in the source tree and waits for the first frame.
+    bool open(Shot& first, std::vector<std::string> args = {})
+    {
+        if (!start(OSTREL_SOURCE, args)) return false;
+        window = findWindow(dpy, TITLE, 30);
+        return window && waitForFrame(dpy, window, first, 30);
+    }
+    bool exited(double seconds)
+    {
+        double end = now() + seconds;
+        while (now() < end) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return true;
+            }
+            sleepSeconds(0.02);
+        }
+        return false;
+    }
+    Shot shot()
+    {
+        Shot s;
+        grabWindow(dpy, window, s);
+        return s;
+    }
+    ~Lab()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        unlink(out.c_str());
+        unlink(err.c_str());
+    }
+};
+
+// Keeps grabbing until the picture differs from `before`.
+bool changes(Lab& lab, const Shot& before, double seconds = 10)
+{
+    double end = now() + seconds;
+    while (now() < end) {
+        if (lab.shot() != before) return true;
+        sleepSeconds(0.05);
+    }
+    return false;
+}
+
+// The picture holds still for the whole time (after settling).
+bool holdsStill(Lab& lab, Shot& settled, double seconds = 1.0)
+{
+    if (!waitForFrame(dpy, lab.window, settled, 10)) return false;
+    double end = now() + seconds;
+    while (now() < end) {
+        if (lab.shot() != settled) return false;
+        sleepSeconds(0.1);
+    }
+    return true;
+}
+
+// ---- menus: every GLUT menu is a window; entries stand 25 pixels apart after a 2-pixel border
+
+struct MenuWindow { Window w; int x, y, width, height; };
+
+std::vector<MenuWindow> viewableMenus()
+{
+    std::vector<MenuWindow> menus;
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    XSync(dpy, False);
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) return menus;
+    for (unsigned i = 0; i < n; ++i) {
+        char* name = nullptr;
+        XWindowAttributes a;
+        if (XFetchName(dpy, children[i], &name) && name) {
+            if (std::string(name) == "freeglut menu" && XGetWindowAttributes(dpy, children[i], &a) &&
+                a.map_state == IsViewable)
+                menus.push_back({children[i], a.x, a.y, a.width, a.height});
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return menus;
+}
+
+int countMenuWindows()
+{
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    int count = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n);
+    for (unsigned i = 0; i < n; ++i) {
+        char* name = nullptr;
+        if (XFetchName(dpy, children[i], &name) && name) {
+            count += std::string(name) == "freeglut menu";
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return count;
+}
+
+// Waits for a menu window to open at (x, y) and returns it.
+bool menuAt(int x, int y, MenuWindow& found)
+{
+    double end = now() + 5;
+    while (now() < end) {
+        for (const MenuWindow& m : viewableMenus())
+            if (m.x == x && m.y == y) {
+                found = m;
+                return true;
+            }
+        sleepSeconds(0.05);
+    }
+    return false;
+}
+
+int entryY(const MenuWindow& m, int entry) { return m.y + 2 + 25 * entry + 12; }
+
+// Presses the right button, walks down the path of entries (submenus open to the right)
+// and lets go over the last one, as a person picks from a pop-up menu.
+void choose(std::vector<int> path)
+{
+    xdo("mousemove 250 250 mousedown 3");
+    MenuWindow menu;
+    ASSERT_TRUE(menuAt(250, 250, menu)) << "the right button opens the menu";
+    for (size_t i = 0; i < path.size(); ++i) {
+        int x = menu.x + 20, y = entryY(menu, path[i]);
+        xdo("mousemove " + std::to_string(x) + " " + std::to_string(y));
+        if (i + 1 < path.size()) {
+            MenuWindow sub;
+            ASSERT_TRUE(menuAt(menu.x + menu.width, entryY(menu, path[i]) - 14, sub)) << "submenu " << path[i];
+            xdo("mousemove " + std::to_string(sub.x + 20) + " " + std::to_string(sub.y + 5));
+            menu = sub;
+        }
+    }
+    sleepSeconds(0.1);
+    xdo("mouseup 3");
+    // Let go over an entry of a nested submenu and freeglut keeps the menus up: click it.
+    sleepSeconds(0.1);
+    if (!viewableMenus().empty()) xdo("click 3");
+    double end = now() + 5;
+    while (!viewableMenus().empty() && now() < end) sleepSeconds(0.05);
+    ASSERT_TRUE(viewableMenus().empty()) << "the menu closes after a choice";
+}
+
+enum { MOVE_ORIENTATION, MOVE_POSITION, AUTO_MOVEMENT, CONTROLS, QUIT };
+enum { ORIENTATION_CONTROLS, POSITION_CONTROLS, AUTOMOVE_CONTROLS };
+enum { A_AUTOMOVE, S_STOP };
+
+void drag(int button, int x0, int y0, int x1, int y1)
+{
+    xdo("mousemove " + std::to_string(x0) + " " + std::to_string(y0) + " mousedown " + std::to_string(button));
+    for (int i = 1; i <= 5; ++i)
+        xdo("mousemove " + std::to_string(x0 + (x1 - x0) * i / 5) + " " + std::to_string(y0 + (y1 - y0) * i / 5));
+    xdo("mouseup " + std::to_string(button));
+}
+
+void key(const char* k) { xdo(std::string("mousemove 250 250 key ") + k); }
+
+// The door is lit with GL's initial normal in the very first frame only, so pictures are
+// compared with a later frame: "Auto Movement" posts a redisplay and changes nothing else.
+Shot settle(Lab& lab)
+{
+    choose({AUTO_MOVEMENT});
+    Shot s;
+    EXPECT_TRUE(holdsStill(lab, s));
+    return s;
+}
+
+Shot reference(const char* name)
+{
+    Shot s;
+    readPpm(std::string(OSTREL_SOURCE) + "/tests/reference/" + name + ".ppm", s);
+    return s;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dpy = XOpenDisplay(nullptr); }
+    void SetUp() override { ASSERT_TRUE(dpy) << "these tests need an X display"; }
+};
+
+// ---- the window and its first frame
+
+TEST_F(EndToEnd, OpensItsOwnWindowWhateverGeometryIsAskedFor)
+{
+    Lab lab;
+    Shot first;
+    ASSERT_TRUE(lab.open(first, {"-geometry", "300x200+40+50"}));
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(dpy, lab.window, &a));
+    int x = -1, y = -1;
+    Window child;
+    XTranslateCoordinates(dpy, lab.window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    EXPECT_EQ(a.width, 500);
+    EXPECT_EQ(a.height, 500);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    // The first frame differs from later ones only where the door is.
+    Shot start = reference("start");
+    long outsideDoor = 0;
+    for (int py = 0; py < 500; ++py)
+        for (int px = 0; px < 500; ++px) {
+            bool door = px >= 55 && px <= 106 && py >= 212 && py <= 320;
+            for (int c = 0; c < 3 && !door; ++c)
+                if (std::abs(first.at(px, py)[c] - start.at(px, py)[c]) > 8) {
+                    ++outsideDoor;
+                    break;
+                }
+        }
+    EXPECT_LE(outsideDoor, 250);
+    long differing = 0;
+    maxDifference(settle(lab), start, 8, &differing);
+    EXPECT_LE(differing, 250) << "later frames are the start view";
+}
+
+TEST_F(EndToEnd, WithoutADisplayItSaysSoAndFails)
+{
+    Lab lab;
+    ASSERT_TRUE(lab.start(OSTREL_SOURCE, {}, false));
+    ASSERT_TRUE(lab.exited(20));
+    EXPECT_TRUE(WIFEXITED(lab.status) && WEXITSTATUS(lab.status) != 0);
+    EXPECT_NE(slurp(lab.err).find("display"), std::string::npos) << slurp(lab.err);
+}
+
+// ---- dragging
+
+TEST_F(EndToEnd, DragsMoveTheViewOnlyOnceAModeIsChosen)
+{
+    Lab lab;
+    Shot first, now_;
+    ASSERT_TRUE(lab.open(first));
+    drag(1, 100, 100, 300, 200);
+    ASSERT_TRUE(holdsStill(lab, now_));
+    EXPECT_TRUE(now_ == first) << "no mode yet: a drag changes nothing";
+
+    Shot settled = settle(lab);
+    choose({MOVE_ORIENTATION});
+    ASSERT_TRUE(holdsStill(lab, now_));
+    EXPECT_TRUE(now_ == settled) << "choosing a mode alone moves nothing";
+    drag(1, 200, 250, 300, 250);
+    ASSERT_TRUE(changes(lab, settled)) << "dragging right turns the view";
+    Shot turned;
+    ASSERT_TRUE(holdsStill(lab, turned));
+
+    choose({MOVE_POSITION});
+    drag(1, 300, 250, 300, 150);
+    ASSERT_TRUE(changes(lab, turned)) << "dragging up moves the eye";
+    Shot moved;
+    ASSERT_TRUE(holdsStill(lab, moved));
+    EXPECT_TRUE(moved != turned);
+}
+
+// A burst of 99,999 motion events in orientation mode, in cycles of three that end where
+// they began: 16,667 cycles right 2, left 1, left 1 (each -4 on centerX), then 16,666
+// mirrored ones (+4). Handled one by one, the centre ends at (-4, -4); events dropped or
+// merged would leave it elsewhere (all merged into one: (4, -4)). A fresh run reaches
+// (-4, -4) with three events; both must show the same picture.
+TEST_F(EndToEnd, AMotionBurstLandsExactlyWhereTheStepRulesSay)
+{
+    Shot expected, burst;
+    {
+        Lab lab;
+        Shot first;
+        ASSERT_TRUE(lab.open(first));
+        choose({MOVE_ORIENTATION});
+        xdo("mousemove 201 300 mousedown 1 mousemove 202 300 mousemove 201 300 mousemove 200 300 mouseup 1");
+        ASSERT_TRUE(holdsStill(lab, expected));
+    }
+    Lab lab;
+    Shot first;
+    ASSERT_TRUE(lab.open(first));
+    choose({MOVE_ORIENTATION});
+    xdo("mousemove 200 300");
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    const int left[3] = {202, 201, 200}, right[3] = {198, 199, 200};
+    for (int cycle = 0; cycle < 33333; ++cycle) {
+        const int* xs = cycle < 16667 ? left : right;
+        for (int k = 0; k < 3; ++k) XTestFakeMotionEvent(dpy, -1, xs[k], 300, CurrentTime);
+        if (cycle % 300 == 0) XFlush(dpy);
+    }
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+    XSync(dpy, False);
+    double end = now() + 60;  // the events arrive and are drawn in batches: wait for the last
+    bool still = false;
+    while (!still && now() < end) still = holdsStill(lab, burst, 1.5);
+    ASSERT_TRUE(still);
+    EXPECT_TRUE(burst == expected);
+    key("a");  // and it still answers
+    EXPECT_TRUE(changes(lab, burst));
+}
+
+// ---- the orbit
+
+TEST_F(EndToEnd, AStartsTheOrbitAndSStopsIt)
+{
+    Lab lab;
+    Shot first, still;
+    ASSERT_TRUE(lab.open(first));
+    key("A");
+    key("S");
+    ASSERT_TRUE(holdsStill(lab, still));
+    EXPECT_TRUE(still == first) << "upper case does nothing";
+
+    Shot settled = settle(lab);  // "Auto Movement" itself
+    choose({CONTROLS, AUTOMOVE_CONTROLS, A_AUTOMOVE});
+    ASSERT_TRUE(holdsStill(lab, still));
+    EXPECT_TRUE(still == settled) << "menu entries do not start the orbit";
+
+    key("a");
+    ASSERT_TRUE(changes(lab, settled));
+    Shot a = lab.shot();
+    EXPECT_TRUE(changes(lab, a)) << "successive pictures differ while orbiting";
+    key("S");
+    choose({CONTROLS, AUTOMOVE_CONTROLS, S_STOP});
+    a = lab.shot();
+    EXPECT_TRUE(changes(lab, a)) << "neither S nor the 's = Stop' entry stops it";
+
+    key("s");
+    ASSERT_TRUE(holdsStill(lab, still)) << "s stops the orbit";
+    key("a");
+    EXPECT_TRUE(changes(lab, still)) << "a carries on from where it stopped";
+}
+
+TEST_F(EndToEnd, QuitEndsWithStatusZeroAlsoWhileOrbiting)
+{
+    for (bool orbiting : {false, true}) {
+        Lab lab;
+        Shot first;
+        ASSERT_TRUE(lab.open(first));
+        if (orbiting) {
+            key("a");
+            ASSERT_TRUE(changes(lab, first));
+        }
+        choose({QUIT});
+        ASSERT_TRUE(lab.exited(10)) << "orbiting " << orbiting;
+        EXPECT_TRUE(WIFEXITED(lab.status));
+        EXPECT_EQ(WEXITSTATUS(lab.status), 0);
+    }
+}
+
+TEST_F(EndToEnd, TheMenuTreeStaysTheSameAfterManyFrames)
+{
+    Lab lab;
+    Shot first;
+    ASSERT_TRUE(lab.open(first));
+    int menus = countMenuWindows();
+    EXPECT_EQ(menus, 5);
+    key("a");
+    sleepSeconds(2);  // dozens of frames
+    key("s");
+    Shot still;
+    ASSERT_TRUE(holdsStill(lab, still, 0.3));
+    EXPECT_EQ(countMenuWindows(), menus);
+    choose({CONTROLS, POSITION_CONTROLS, 0});  // still opens and closes as before
+    EXPECT_EQ(countMenuWindows(), menus);
+}
+
+// ---- the window changing size
+
+TEST_F(EndToEnd, KeepsDrawingThroughResizes)
+{
+    Lab lab;
+    Shot first, s;
+    ASSERT_TRUE(lab.open(first));
+    std::string id = std::to_string(lab.window);
+    // A height of 0 cannot be asked of X: 1 x 1 is the smallest window there is.
+    for (const char* size : {"1 1", "2000 1500", "500 500"}) {
+        xdo("windowsize " + id + " " + size);
+        if (std::string(size) != "1 1") {
+            ASSERT_TRUE(waitForFrame(dpy, lab.window, s, 10)) << size;
+        }
+        ASSERT_FALSE(lab.exited(0.3)) << "still running at " << size;
+    }
+    EXPECT_EQ(s.width, 500);
+    ASSERT_TRUE(holdsStill(lab, s));
+    long differing = 0;
+    maxDifference(s, reference("start"), 8, &differing);
+    EXPECT_LE(differing, 250) << "the picture comes back";
+}
+
+// ---- images that cannot be read
+
+struct Fault { const char* name; const char* setup; const char* file; bool missing; const char* reason; };
+
+TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
+{
+    const Fault faults[] = {
+        {"no data folder", "rm -r data", "data/drywall.tga", true, "No such file or directory"},
+        {"one image missing", "rm data/carpet.tga", "data/carpet.tga", true, "No such file or directory"},
+        {"an empty file", ": > data/Keyboard.tga", "data/Keyboard.tga", false, "header is 0 of 18 bytes"},
+        {"a folder for a file", "rm data/login.tga && mkdir data/login.tga", "data/login.tga", false,
+         "Is a directory"},
+        {"only a header", "head -c 18 data/freehand1.tga > x && mv x data/freehand1.tga", "data/freehand1.tga",
+         false, "file ends early"},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.name);
+        char tmpl[] = "/tmp/ostrel-fault-XXXXXX";
+        std::string dir = mkdtemp(tmpl);
+        std::string prepare = "cd " + dir + " && cp -r " + OSTREL_SOURCE + "/data . && " + f.setup;
+        ASSERT_EQ(system(prepare.c_str()), 0);
+        Lab lab;
+        ASSERT_TRUE(lab.start(dir));
+        ASSERT_TRUE(lab.exited(30));
+        EXPECT_TRUE(WIFEXITED(lab.status));
+        EXPECT_EQ(WEXITSTATUS(lab.status), 1);
+        EXPECT_EQ(slurp(lab.out), f.missing ? "\nUnable to load TGA File!\n" : "");
+        std::string err = slurp(lab.err);
+        EXPECT_EQ(err.rfind(std::string(f.file) + ": ", 0), 0u) << err;
+        EXPECT_NE(err.find(f.reason), std::string::npos) << err;
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
+        system(("rm -rf " + dir).c_str());
+    }
+}
+
+}  // namespace
