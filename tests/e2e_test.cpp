@@ -111,7 +111,7 @@ struct Lab {
 };
 
 // Keeps grabbing until the picture differs from `before`.
-bool changes(Lab& lab, const Shot& before, double seconds = 10)
+bool changes(Lab& lab, const Shot& before, double seconds = 20)
 {
     double end = now() + seconds;
     while (now() < end) {
@@ -124,7 +124,7 @@ bool changes(Lab& lab, const Shot& before, double seconds = 10)
 // The picture holds still for the whole time (after settling).
 bool holdsStill(Lab& lab, Shot& settled, double seconds = 1.0)
 {
-    if (!waitForFrame(dpy, lab.window, settled, 10)) return false;
+    if (!waitForFrame(dpy, lab.window, settled, 30)) return false;
     double end = now() + seconds;
     while (now() < end) {
         if (lab.shot() != settled) return false;
@@ -178,7 +178,7 @@ int countMenuWindows()
 // Waits for a menu window to open at (x, y) and returns it.
 bool menuAt(int x, int y, MenuWindow& found)
 {
-    double end = now() + 5;
+    double end = now() + 20;
     while (now() < end) {
         for (const MenuWindow& m : viewableMenus())
             if (m.x == x && m.y == y) {
@@ -214,7 +214,7 @@ void choose(std::vector<int> path)
     // Let go over an entry of a nested submenu and freeglut keeps the menus up: click it.
     sleepSeconds(0.1);
     if (!viewableMenus().empty()) xdo("click 3");
-    double end = now() + 5;
+    double end = now() + 20;
     while (!viewableMenus().empty() && now() < end) sleepSeconds(0.05);
     ASSERT_TRUE(viewableMenus().empty()) << "the menu closes after a choice";
 }
@@ -409,7 +409,7 @@ TEST_F(EndToEnd, QuitEndsWithStatusZeroAlsoWhileOrbiting)
             ASSERT_TRUE(changes(lab, first));
         }
         choose({QUIT});
-        ASSERT_TRUE(lab.exited(10)) << "orbiting " << orbiting;
+        ASSERT_TRUE(lab.exited(20)) << "orbiting " << orbiting;
         EXPECT_TRUE(WIFEXITED(lab.status));
         EXPECT_EQ(WEXITSTATUS(lab.status), 0);
     }
@@ -444,7 +444,7 @@ TEST_F(EndToEnd, KeepsDrawingThroughResizes)
     for (const char* size : {"1 1", "2000 1500", "500 500"}) {
         xdo("windowsize " + id + " " + size);
         if (std::string(size) != "1 1") {
-            ASSERT_TRUE(waitForFrame(dpy, lab.window, s, 10)) << size;
+            ASSERT_TRUE(waitForFrame(dpy, lab.window, s, 30)) << size;
         }
         ASSERT_FALSE(lab.exited(0.3)) << "still running at " << size;
     }

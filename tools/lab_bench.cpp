@@ -1,1 +1,128 @@
-int main(){}
+// Frame benchmark: the lab's own start-up and frame in a real window, GLUT's events
+// processed between frames as the main loop would, glFinish after each frame.
+// Prints one JSON line. Usage: lab-bench [--frames N] [--orbit] [GLUT options]
+#include "app/startup.h"
+#include "camera/camera.h"
+#include "scene/lighting.h"
+#include "texture/texture.h"
+#include "texture/tga.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+static double nowMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+static long rssKb()
+{
+    long pages = 0, resident = 0;
+    FILE* f = fopen("/proc/self/statm", "r");
+    if (f) {
+        if (fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+static int texturesAlive()
+{
+    int n = 0;
+    for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) ? 1 : 0;
+    return n;
+}
+
+// Menus made so far: freeglut numbers them in order, so a probe's id tells.
+static int menusCreated()
+{
+    int probe = glutCreateMenu([](int) {});
+    glutDestroyMenu(probe);
+    return probe - 1;
+}
+
+// What reading and building every textured surface's image anew costs, as each frame
+// would if textures were not kept: the reader and gluBuild2DMipmaps, 40 times.
+static double reloadAllSurfacesMs()
+{
+    const int surfaces[LAB_IMAGE_COUNT] = {5, 1, 1, 1, 3, 6, 23};  // per image, in table order
+    double start = nowMs();
+    for (int image = 0; image < LAB_IMAGE_COUNT; ++image)
+        for (int n = 0; n < surfaces[image]; ++n) {
+            TGAImage* tga = loadTGA(labImageFiles[image]);
+            if (!tga) exit(1);
+            GLuint id;
+            glGenTextures(1, &id);
+            glBindTexture(GL_TEXTURE_2D, id);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+            gluBuild2DMipmaps(GL_TEXTURE_2D, tga->bytesPerPixel, tga->width, tga->height,
+                              tga->bytesPerPixel == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, tga->imageData);
+            glDeleteTextures(1, &id);
+            freeTGA(tga);
+        }
+    glFinish();
+    return nowMs() - start;
+}
+
+static double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, (size_t)(p * (v.size() - 1) + 0.5))];
+}
+
+int main(int argc, char** argv)
+{
+    int frames = 600;
+    bool orbit = false;
+    std::vector<char*> glutArgs = {argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (!strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::max(1, atoi(argv[++i]));
+        else if (!strcmp(argv[i], "--orbit")) orbit = true;
+        else glutArgs.push_back(argv[i]);
+    }
+    int glutArgc = (int)glutArgs.size();
+    glutArgs.push_back(nullptr);
+    startLab(&glutArgc, glutArgs.data());
+    for (int i = 0; i < 1000 && !textureIds[DRYWALL]; ++i) {  // GLUT shows the first frame
+        glutMainLoopEvent();
+        usleep(5000);
+    }
+    GLUquadric* firstQuadric = quadric;
+    int quadricsMade = quadric ? 1 : 0;
+
+    std::vector<double> times;
+    long rssHalf = 0;
+    for (int i = 0; i < frames; ++i) {
+        if (orbit) autoMove();
+        else glutPostRedisplay();
+        double t0 = nowMs();
+        glutMainLoopEvent();  // draws the frame the redisplay asked for
+        glFinish();
+        times.push_back(nowMs() - t0);
+        if (quadric != firstQuadric) ++quadricsMade, firstQuadric = quadric;
+        if (i == frames / 2) rssHalf = rssKb();
+    }
+    long rssEnd = rssKb();
+    double median = percentile(times, 0.5), p95 = percentile(times, 0.95);
+    std::vector<double> reloads;
+    for (int i = 0; i < 5; ++i) reloads.push_back(reloadAllSurfacesMs());
+    double reload = percentile(reloads, 0.5);
+    double total = 0;
+    for (double t : times) total += t;
+
+    printf("{\"frames\": %d, \"orbit\": %s, \"median_ms\": %.3f, \"p95_ms\": %.3f, \"fps\": %.1f, "
+           "\"rss_kb_half\": %ld, \"rss_kb_end\": %ld, \"textures\": %d, \"menus\": %d, \"quadrics\": %d, "
+           "\"reload_ms\": %.3f, \"reload_ratio\": %.2f}\n",
+           frames, orbit ? "true" : "false", median, p95, frames * 1000.0 / total, rssHalf, rssEnd,
+           texturesAlive(), menusCreated(), quadricsMade, reload, reload / median);
+    return 0;
+}

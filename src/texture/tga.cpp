@@ -26,6 +26,22 @@ static unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
 
 // ---- decoders: each fills `out` in file row order, returning false if the data run out
 
+// Repeats one pixel `count` times; fixed strides keep the loop free of library calls.
+static void fillRun(unsigned char* dst, const unsigned char* pixel, size_t count, int bytesPerPixel)
+{
+    unsigned char b = pixel[0], g = pixel[1], r = pixel[2];
+    if (bytesPerPixel == 3) {
+        for (size_t i = 0; i < count; ++i, dst += 3) {
+            dst[0] = b; dst[1] = g; dst[2] = r;
+        }
+    } else {
+        unsigned char a = pixel[3];
+        for (size_t i = 0; i < count; ++i, dst += 4) {
+            dst[0] = b; dst[1] = g; dst[2] = r; dst[3] = a;
+        }
+    }
+}
+
 // Pixels stay B, G, R(, A) as stored; the swap comes after.
 static bool decodeRle(const unsigned char* p, const unsigned char* end,
                       unsigned char* out, size_t pixelCount, int bytesPerPixel)
@@ -36,17 +52,17 @@ static bool decodeRle(const unsigned char* p, const unsigned char* end,
         unsigned char rleID = *p++;
         size_t count = (rleID & 0x7F) + 1u;
         size_t keep = count < pixelCount - done ? count : pixelCount - done;  // clip at the image's end
+        size_t left = (size_t)(end - p);
         unsigned char* dst = out + done * bytesPerPixel;
         if (rleID & 0x80) {
-            if ((size_t)(end - p) < (size_t)bytesPerPixel) return false;
-            for (size_t i = 0; i < keep; ++i, dst += bytesPerPixel)
-                memcpy(dst, p, bytesPerPixel);
+            if (left < (size_t)bytesPerPixel) return false;
+            fillRun(dst, p, keep, bytesPerPixel);
             p += bytesPerPixel;
         } else {
-            size_t bytes = count * bytesPerPixel;
-            if ((size_t)(end - p) < keep * bytesPerPixel) return false;
+            if (left < keep * bytesPerPixel) return false;
             memcpy(dst, p, keep * bytesPerPixel);
-            p += (size_t)(end - p) < bytes ? (size_t)(end - p) : bytes;  // the clipped tail may be cut off
+            size_t bytes = count * bytesPerPixel;
+            p += left < bytes ? left : bytes;  // the clipped tail may be cut off
         }
         done += keep;
     }
@@ -66,10 +82,31 @@ static void decode16(const unsigned char* p, unsigned char* out, size_t pixelCou
 
 static void swapRedBlue(unsigned char* data, size_t pixelCount, int bytesPerPixel)
 {
-    for (unsigned char* end = data + pixelCount * bytesPerPixel; data < end; data += bytesPerPixel) {
-        unsigned char b = data[0];
-        data[0] = data[2];
-        data[2] = b;
+    unsigned char* end = data + pixelCount * bytesPerPixel;
+    if (bytesPerPixel == 3) {
+        for (; data < end; data += 3) {
+            unsigned char b = data[0];
+            data[0] = data[2];
+            data[2] = b;
+        }
+    } else {
+        for (; data < end; data += 4) {
+            unsigned char b = data[0];
+            data[0] = data[2];
+            data[2] = b;
+        }
+    }
+}
+
+static void swapBlocks(unsigned char* a, unsigned char* b, size_t n)
+{
+    unsigned char tmp[1024];
+    while (n > 0) {
+        size_t k = n < sizeof tmp ? n : sizeof tmp;
+        memcpy(tmp, a, k);
+        memcpy(a, b, k);
+        memcpy(b, tmp, k);
+        a += k; b += k; n -= k;
     }
 }
 
@@ -79,15 +116,8 @@ static void orient(TGAImage* image, unsigned char descriptor)
     size_t rowBytes = (size_t)image->width * image->bytesPerPixel;
     unsigned char* data = image->imageData;
     if (descriptor & ORIGIN_TOP) {
-        for (int lo = 0, hi = image->height - 1; lo < hi; ++lo, --hi) {
-            unsigned char* a = data + lo * rowBytes;
-            unsigned char* b = data + hi * rowBytes;
-            for (size_t i = 0; i < rowBytes; ++i) {
-                unsigned char t = a[i];
-                a[i] = b[i];
-                b[i] = t;
-            }
-        }
+        for (int lo = 0, hi = image->height - 1; lo < hi; ++lo, --hi)
+            swapBlocks(data + lo * rowBytes, data + hi * rowBytes, rowBytes);
     }
     if (descriptor & ORIGIN_RIGHT) {
         int bpp = image->bytesPerPixel;
