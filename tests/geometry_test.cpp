@@ -1,12 +1,13 @@
 // Where every piece of the lab lands in world coordinates, read back from GL's feedback
 // mode: the frame is drawn under an orthographic view that maps the room 1:1 onto the window.
+#include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
+
 #include "lab_gl.h"
 
 #include "camera/camera.h"
 #include "scene/lighting.h"
 
 #include <GL/glu.h>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>

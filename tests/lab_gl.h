@@ -1,10 +1,11 @@
 // Shared by the in-process tests: the lab is started once in a real GLUT window.
 #pragma once
 
+#include "xgrab.h"
+
 #include <GL/gl.h>
 
 #include <string>
-#include <vector>
 
 struct Pose { double eye[3], center[3]; };
 
@@ -12,5 +13,5 @@ void drawFrame();  // one display() call, as GLUT makes it
 void setCamera(const Pose& pose);
 int texturesAlive();
 int menusCreated();  // counted by the id the next menu would get
-std::vector<unsigned char> readFrontBuffer(int width, int height);  // RGB, bottom row first
+Shot readFrame(int width, int height);  // the frame just drawn, top row first
 std::string sourcePath(const std::string& relative);
