@@ -6,6 +6,7 @@
 
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -484,7 +485,17 @@ TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
         ASSERT_EQ(system(prepare.c_str()), 0);
         Lab lab;
         ASSERT_TRUE(lab.start(dir));
-        ASSERT_TRUE(lab.exited(30));
+        // Watch the window while it lasts: it must never show a drawn frame.
+        bool exited = false, drew = false;
+        for (double end = now() + 30; !exited && now() < end;) {
+            Window w = findWindow(dpy, TITLE, 0);
+            Shot s;
+            if (w && grabWindow(dpy, w, s) && !s.rgb.empty())
+                drew = drew || std::any_of(s.rgb.begin(), s.rgb.end(), [&](uint8_t c) { return c != s.rgb[0]; });
+            exited = lab.exited(0.01);
+        }
+        ASSERT_TRUE(exited);
+        EXPECT_FALSE(drew) << "no frame is shown";
         EXPECT_TRUE(WIFEXITED(lab.status));
         EXPECT_EQ(WEXITSTATUS(lab.status), 1);
         EXPECT_EQ(slurp(lab.out), f.missing ? "\nUnable to load TGA File!\n" : "");
