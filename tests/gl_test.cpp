@@ -1,5 +1,5 @@
-// The lab in a real GLUT window on Mesa: state after start-up and after frames,
-// the geometry of a frame in world coordinates, and the picture from fixed poses.
+// The lab in a real GLUT window on Mesa: state after start-up and after frames, and
+// the picture from fixed poses. Starts the lab once for this binary's other tests too.
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
 #include "lab_gl.h"
@@ -12,13 +12,10 @@
 #include "texture/tga.h"
 
 #include <GL/freeglut.h>
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <tuple>
 #include <unistd.h>
 
 // ---- helpers
