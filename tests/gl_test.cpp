@@ -4,6 +4,8 @@
 
 #include "lab_gl.h"
 
+#include "gl_probe.h"
+
 #include "app/frame.h"
 #include "app/startup.h"
 #include "camera/camera.h"
@@ -26,22 +28,6 @@ void setCamera(const Pose& p)
 {
     eyeX = p.eye[0]; eyeY = p.eye[1]; eyeZ = p.eye[2];
     centerX = p.center[0]; centerY = p.center[1]; centerZ = p.center[2];
-}
-
-int texturesAlive()
-{
-    int n = 0;
-    for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) ? 1 : 0;
-    return n;
-}
-
-int menusCreated()
-{
-    int current = glutGetMenu();
-    int probe = glutCreateMenu(controlsMenu);
-    glutDestroyMenu(probe);
-    if (current) glutSetMenu(current);
-    return probe - 1;
 }
 
 Shot readFrame(int width, int height)

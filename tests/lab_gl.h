@@ -11,7 +11,5 @@ struct Pose { double eye[3], center[3]; };
 
 void drawFrame();  // one display() call, as GLUT makes it
 void setCamera(const Pose& pose);
-int texturesAlive();
-int menusCreated();  // counted by the id the next menu would get
 Shot readFrame(int width, int height);  // the frame just drawn, top row first
 std::string sourcePath(const std::string& relative);

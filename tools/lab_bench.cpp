@@ -3,6 +3,7 @@
 // Prints one JSON line. Usage: lab-bench [--frames N] [--orbit] [GLUT options]
 #include "app/frame.h"
 #include "app/startup.h"
+#include "gl_probe.h"
 #include "camera/camera.h"
 #include "scene/lighting.h"
 #include "texture/texture.h"
@@ -34,21 +35,6 @@ static long rssKb()
         fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-static int texturesAlive()
-{
-    int n = 0;
-    for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) ? 1 : 0;
-    return n;
-}
-
-// Menus made so far: freeglut numbers them in order, so a probe's id tells.
-static int menusCreated()
-{
-    int probe = glutCreateMenu([](int) {});
-    glutDestroyMenu(probe);
-    return probe - 1;
 }
 
 // What reading and building every textured surface's image anew costs, as each frame
