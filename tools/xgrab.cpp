@@ -15,7 +15,7 @@ void sleepSeconds(double s)
     nanosleep(&t, nullptr);
 }
 
-static double now()
+double secondsNow()
 {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -43,13 +43,13 @@ static Window search(Display* dpy, Window w, const char* title)
 
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds)
 {
-    double end = now() + timeoutSeconds;
+    double end = secondsNow() + timeoutSeconds;
     do {
         XSync(dpy, False);
         Window w = search(dpy, DefaultRootWindow(dpy), title);
         if (w) return w;
         sleepSeconds(0.05);
-    } while (now() < end);
+    } while (secondsNow() < end);
     return 0;
 }
 
@@ -80,7 +80,7 @@ bool grabWindow(Display* dpy, Window w, Shot& shot)
     return true;
 }
 
-static bool singleColour(const Shot& s)
+bool singleColour(const Shot& s)
 {
     for (size_t i = 3; i < s.rgb.size(); ++i)
         if (s.rgb[i] != s.rgb[i % 3]) return false;
@@ -89,9 +89,9 @@ static bool singleColour(const Shot& s)
 
 bool waitForFrame(Display* dpy, Window w, Shot& shot, double timeoutSeconds)
 {
-    double end = now() + timeoutSeconds;
+    double end = secondsNow() + timeoutSeconds;
     Shot previous;
-    while (now() < end) {
+    while (secondsNow() < end) {
         if (grabWindow(dpy, w, shot) && !singleColour(shot) && shot == previous) return true;
         previous = shot;
         sleepSeconds(0.1);

@@ -24,4 +24,6 @@ bool waitForFrame(Display* dpy, Window w, Shot& shot, double timeoutSeconds);
 int maxDifference(const Shot& a, const Shot& b, int tolerance, long* differing);
 bool writePpm(const std::string& path, const Shot& shot);
 bool readPpm(const std::string& path, Shot& shot);
+bool singleColour(const Shot& shot);  // what a window shows before its first frame
+double secondsNow();                  // a monotonic clock, for timeouts
 void sleepSeconds(double s);
