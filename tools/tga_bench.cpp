@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <time.h>
 #include <vector>
 
@@ -16,10 +17,11 @@ static double nowSeconds()
 
 int main(int argc, char** argv)
 {
-    std::vector<const char*> files(argv + 1, argv + argc);
-    if (files.empty())
-        files = {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga", "data/carpet.tga",
-                 "data/login.tga",   "data/smallscr.tga", "data/Keyboard.tga"};
+    static const char* const lab[] = {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga",
+                                      "data/carpet.tga",  "data/login.tga",   "data/smallscr.tga",
+                                      "data/Keyboard.tga"};
+    std::vector<const char*> files = argc > 1 ? std::vector<const char*>(argv + 1, argv + argc)
+                                              : std::vector<const char*>(std::begin(lab), std::end(lab));
     for (const char* name : files) {
         FILE* f = fopen(name, "rb");
         if (!f) {

@@ -80,21 +80,14 @@ static void decode16(const unsigned char* p, unsigned char* out, size_t pixelCou
     }
 }
 
-static void swapRedBlue(unsigned char* data, size_t pixelCount, int bytesPerPixel)
+// The stride is a constant in each instance, so the loop compiles tight.
+template <int BytesPerPixel>
+static void swapRedBlue(unsigned char* data, size_t pixelCount)
 {
-    unsigned char* end = data + pixelCount * bytesPerPixel;
-    if (bytesPerPixel == 3) {
-        for (; data < end; data += 3) {
-            unsigned char b = data[0];
-            data[0] = data[2];
-            data[2] = b;
-        }
-    } else {
-        for (; data < end; data += 4) {
-            unsigned char b = data[0];
-            data[0] = data[2];
-            data[2] = b;
-        }
+    for (unsigned char* end = data + pixelCount * BytesPerPixel; data < end; data += BytesPerPixel) {
+        unsigned char b = data[0];
+        data[0] = data[2];
+        data[2] = b;
     }
 }
 
@@ -195,7 +188,8 @@ TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
     } else {
         memcpy(pixels, body, pixelCount * bytesPerPixel);
     }
-    if (bits != 16) swapRedBlue(pixels, pixelCount, bytesPerPixel);
+    if (bits == 24) swapRedBlue<3>(pixels, pixelCount);
+    else if (bits == 32) swapRedBlue<4>(pixels, pixelCount);
     orient(image, descriptor);
     return image;
 }
