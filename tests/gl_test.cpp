@@ -10,7 +10,7 @@
 #include "app/startup.h"
 #include "camera/camera.h"
 #include "scene/lighting.h"
-#include "texture/texture.h"
+#include "scene/surface.h"
 #include "texture/tga.h"
 
 #include <GL/freeglut.h>

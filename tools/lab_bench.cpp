@@ -6,7 +6,7 @@
 #include "gl_probe.h"
 #include "camera/camera.h"
 #include "scene/lighting.h"
-#include "texture/texture.h"
+#include "scene/surface.h"
 #include "texture/tga.h"
 
 #include <GL/freeglut.h>

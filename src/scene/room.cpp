@@ -1,7 +1,7 @@
 #include "scene/room.h"
 
 #include "scene/lighting.h"
-#include "texture/texture.h"
+#include "scene/surface.h"
 
 #include <GL/glut.h>
 

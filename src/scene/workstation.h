@@ -1,7 +1,7 @@
 // The nine workstation pieces, each drawn in the row group's frame inside its own matrix bracket.
 #pragma once
 
-#include "texture/texture.h"
+#include "scene/surface.h"
 
 enum Bank { LEFT_BANK, RIGHT_BANK };  // picks the screen and keyboard panel variant
 
