@@ -8,17 +8,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// ---- texture table: one object per image file, made when first drawn
+// ---- the images: the folder they are read from, chosen at the first image drawn, and
+// one texture object per file, made when first drawn
 const char* const labImageFiles[LAB_IMAGE_COUNT] = {
     "drywall.tga", "screens.tga", "freehand1.tga", "carpet.tga", "login.tga", "smallscr.tga", "Keyboard.tga",
 };
+static std::string dataFolder;  // empty until chosen
 GLuint textureIds[LAB_IMAGE_COUNT];
 
-// ---- where the images are
+// Where the folder may be, in the order it is looked for.
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
-static std::string dataFolder;                                      // empty until chosen
 
 static bool isFolder(const char* path)
 {
@@ -26,8 +27,8 @@ static bool isFolder(const char* path)
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The folder above the one holding the running program, as the kernel names it; false
-// where there is no /proc (the browser), which then leaves only the folders above.
+// The folder above the one holding the running program, as the kernel names it. False
+// where there is no /proc (the browser): then only the first two places are looked at.
 static bool programPrefix(std::string& prefix)
 {
     char exe[PATH_MAX];

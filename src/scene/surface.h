@@ -1,4 +1,4 @@
-// The lab's seven pictures and the one way a textured quad of the lab is drawn.
+// The lab's seven pictures, the folder they are read from, and the one way a textured quad of the lab is drawn.
 #pragma once
 
 #include <GL/gl.h>
