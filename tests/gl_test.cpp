@@ -174,7 +174,7 @@ TEST_F(LabFrame, EveryImageHasItsOwnTexture)
         EXPECT_EQ(w & (w - 1), 0) << "GLU scales every side to a power of two";
         EXPECT_EQ(h & (h - 1), 0);
         EXPECT_EQ(filter, GL_NEAREST);
-        TGAImage* image = loadTGA(labImageFiles[i]);
+        TGAImage* image = loadTGA(labImagePath((LabImage)i).c_str());
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(format, image->bytesPerPixel);  // components 3 or 4, as the image has
         freeTGA(image);

@@ -45,7 +45,7 @@ static double reloadAllSurfacesMs()
     double start = nowMs();
     for (int image = 0; image < LAB_IMAGE_COUNT; ++image)
         for (int n = 0; n < surfaces[image]; ++n) {
-            TGAImage* tga = loadTGA(labImageFiles[image]);
+            TGAImage* tga = loadTGA(labImagePath((LabImage)image).c_str());
             if (!tga) exit(1);
             GLuint id;
             glGenTextures(1, &id);

@@ -3,19 +3,76 @@
 #include "scene/lighting.h"
 #include "texture/texture.h"
 
-// ---- texture table: one object per image file, made when first drawn
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// ---- the images: the folder they are read from, chosen at the first image drawn, and
+// one texture object per file, made when first drawn
 const char* const labImageFiles[LAB_IMAGE_COUNT] = {
-    "data/drywall.tga", "data/screens.tga", "data/freehand1.tga", "data/carpet.tga",
-    "data/login.tga",   "data/smallscr.tga", "data/Keyboard.tga",
+    "drywall.tga", "screens.tga", "freehand1.tga", "carpet.tga", "login.tga", "smallscr.tga", "Keyboard.tga",
 };
+static std::string dataFolder;  // empty until chosen
 GLuint textureIds[LAB_IMAGE_COUNT];
+
+// Where the folder may be, in the order it is looked for.
+static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
+static const char* const LOCAL_DATA = "data";
+static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
+
+static bool isFolder(const char* path)
+{
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folder above the one holding the running program, as the kernel names it. False
+// where there is no /proc (the browser): then only the first two places are looked at.
+static bool programPrefix(std::string& prefix)
+{
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return false;
+    prefix.assign(exe, n);
+    for (int up = 0; up < 2; ++up) {
+        size_t slash = prefix.rfind('/');
+        if (slash == std::string::npos) return false;
+        prefix.erase(slash);  // "/bin/x" leaves "", so the folder becomes "/share/..."
+    }
+    return true;
+}
+
+static std::string chooseDataFolder()
+{
+    const char* named = getenv(DATA_VARIABLE);
+    if (named && *named) {  // it must hold the images: a wrong name is reported, not passed over
+        std::string folder = named;
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        return folder;
+    }
+    std::string prefix;
+    if (isFolder(LOCAL_DATA) || !programPrefix(prefix)) return LOCAL_DATA;
+    return prefix + INSTALLED_DATA;
+}
+
+const std::string& labDataFolder()
+{
+    if (dataFolder.empty()) dataFolder = chooseDataFolder();
+    return dataFolder;
+}
+
+std::string labImagePath(LabImage image)
+{
+    return labDataFolder() + "/" + labImageFiles[image];
+}
 
 static void bindLabTexture(LabImage image)
 {
     if (textureIds[image])
         glBindTexture(GL_TEXTURE_2D, textureIds[image]);
     else
-        loadTexture(textureIds, labImageFiles[image], image);
+        loadTexture(textureIds, labImagePath(image).c_str(), image);
 }
 
 void drawTexturedQuad(LabImage image, SurfaceVariant variant, const TexturedCorner corners[4])

@@ -1,13 +1,21 @@
-// The lab's seven pictures and the one way a textured quad of the lab is drawn.
+// The lab's seven pictures, the folder they are read from, and the one way a textured quad of the lab is drawn.
 #pragma once
 
 #include <GL/gl.h>
 
+#include <string>
+
 // The seven pictures, one texture object each.
 enum LabImage { DRYWALL, SCREENS, FREEHAND, CARPET, LOGIN, SMALLSCR, KEYBOARD, LAB_IMAGE_COUNT };
 
-extern const char* const labImageFiles[LAB_IMAGE_COUNT];
+extern const char* const labImageFiles[LAB_IMAGE_COUNT];  // names within the image folder
 extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface is drawn
+
+// The folder the images are read from, chosen at the first call and kept:
+// $OSTREL_LAB_DATA when it is set (and then nothing else), else data/ under the working
+// folder when it exists, else share/ostrel-lab/data under the running program's prefix.
+const std::string& labDataFolder();
+std::string labImagePath(LabImage image);  // the image folder and the image's file name
 
 // Emissive surfaces light themselves (the room); ambient-only ones keep the emission black.
 enum SurfaceVariant { EMISSIVE, AMBIENT_ONLY };
