@@ -102,6 +102,16 @@ TEST(HostileImages, HeadersAndBodiesThatLie)
     }
 }
 
+// The limit itself is accepted: 4096 x 4096 in runs of 128.
+TEST(HostileImages, TheLargestAcceptedSizeDecodes)
+{
+    Header largest = h24(4096, 4096, 10);
+    Bytes body;
+    for (long i = 0; i < TGA_MAX_PIXELS / 128; ++i) body.insert(body.end(), {0xFF, 1, 2, 3});
+    Outcome out = decodeExact(tga(largest, body), &largest);
+    EXPECT_TRUE(out.image) << out.message;
+}
+
 TEST(HostileImages, ShortHeaders)
 {
     Bytes full = tga(h24(1, 1), {1, 2, 3});
