@@ -2,8 +2,14 @@
 // screenshots of its window.
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
+#include "lab_gl.h"
 #include "xgrab.h"
 
+#include "app/startup.h"
+#include "camera/camera.h"
+#include "scene/lighting.h"
+
+#include <GL/freeglut.h>
 #include <X11/extensions/XTest.h>
 
 #include <csignal>
@@ -11,6 +17,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -238,6 +245,118 @@ Shot reference(const char* name)
     return s;
 }
 
+// ---- pictures drawn in this process with the lab's own code and GLUT's own font
+
+// A window of the lab's size, away from where the program and its menus open.
+void ownWindow()
+{
+    static bool made;
+    static bool shaped;
+    if (made) return;
+    made = true;
+    int argc = 1;
+    char name[] = "e2e-tests";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(WINDOW_WIDTH, WINDOW_HEIGHT);
+    glutInitWindowPosition(1500, 1000);
+    glutCreateWindow("e2e-tests pictures");
+    glutDisplayFunc([] {});
+    glutReshapeFunc([](int w, int h) { reshape(w, h); shaped = true; });
+    initGL();
+    for (double end = secondsNow() + 20; !shaped && secondsNow() < end;) {
+        glutMainLoopEvent();
+        sleepSeconds(0.01);
+    }
+}
+
+// The lab as the program draws it from this camera; the second frame, as the first one
+// lights the door differently.
+Shot labFrom(const Pose& pose)
+{
+    ownWindow();
+    initCamera();
+    setCamera(pose);
+    drawFrame();
+    drawFrame();
+    Shot s = readFrame(WINDOW_WIDTH, WINDOW_HEIGHT);
+    initCamera();
+    return s;
+}
+
+// Pixels that stand out from the most common colour of a rectangle ('#'), cropped to
+// where they are, one string per row: text compares as drawn, wherever it sits.
+std::vector<std::string> inkOf(const Shot& s, int x0, int y0, int x1, int y1)
+{
+    std::map<uint32_t, int> counts;
+    auto colour = [&](int x, int y) { const uint8_t* p = s.at(x, y); return (uint32_t)(p[0] << 16 | p[1] << 8 | p[2]); };
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) ++counts[colour(x, y)];
+    uint32_t back = 0;
+    int most = -1;
+    for (const auto& [c, n] : counts)
+        if (n > most) { back = c; most = n; }
+    auto ink = [&](int x, int y) {
+        uint32_t c = colour(x, y);
+        int d = 0;
+        for (int k = 0; k < 24; k += 8) d += std::abs((int)((c >> k) & 0xFF) - (int)((back >> k) & 0xFF));
+        return d > 120;
+    };
+    int left = x1, right = x0 - 1, top = y1, bottom = y0 - 1;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            if (ink(x, y)) {
+                left = std::min(left, x); right = std::max(right, x);
+                top = std::min(top, y); bottom = std::max(bottom, y);
+            }
+    std::vector<std::string> rows;
+    for (int y = top; y <= bottom; ++y) {
+        std::string row;
+        for (int x = left; x <= right; ++x) row += ink(x, y) ? '#' : '.';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void* const MENU_FONT = GLUT_BITMAP_HELVETICA_18;  // freeglut's menu font
+
+// A text as GLUT's bitmap font draws it, as ink.
+std::vector<std::string> textInk(const char* text)
+{
+    ownWindow();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0, WINDOW_WIDTH, 0, WINDOW_HEIGHT);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1, 1, 1);
+    glRasterPos2i(10, 250);
+    glutBitmapString(MENU_FONT, (const unsigned char*)text);
+    Shot s = readFrame(WINDOW_WIDTH, WINDOW_HEIGHT);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    return inkOf(s, 0, 0, s.width, s.height);
+}
+
+std::string picture(const std::vector<std::string>& rows)
+{
+    std::string out;
+    for (const std::string& r : rows) out += r + "\n";
+    return out;
+}
+
 class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { dpy = XOpenDisplay(nullptr); }
@@ -313,6 +432,53 @@ TEST_F(EndToEnd, DragsMoveTheViewOnlyOnceAModeIsChosen)
     Shot moved;
     ASSERT_TRUE(holdsStill(lab, moved));
     EXPECT_TRUE(moved != turned);
+}
+
+// Five motion events to the right along the window's top row, where y stays what the
+// drag modes start from (0), so only the horizontal rule acts.
+void dragRightAlongTheTop(int fromX)
+{
+    xdo("mousemove " + std::to_string(fromX) + " 0 mousedown 1");
+    for (int i = 1; i <= 5; ++i) xdo("mousemove " + std::to_string(fromX + 20 * i) + " 0");
+    xdo("mouseup 1");
+}
+
+// The window shows the lab drawn here from `expected`, and not from any of `others`.
+void expectShows(Lab& lab, const Pose& expected, std::vector<Pose> others, const char* what)
+{
+    Shot now_;
+    ASSERT_TRUE(comesToRest(lab, now_));
+    long differing = 0;
+    maxDifference(now_, labFrom(expected), 8, &differing);
+    EXPECT_LE(differing, 250) << what;
+    for (const Pose& other : others) {
+        maxDifference(now_, labFrom(other), 8, &differing);
+        EXPECT_GT(differing, 500 * 500 / 10) << what << ": the window shows the wrong camera";
+    }
+}
+
+// "Move Orientation": the drag moves the point looked at, 4 a step, and leaves the eye;
+// "Move Position": the same drag moves the eye back along z, 2 a step, and leaves the
+// point looked at. Each is checked against both outcomes, so entries doing each other's
+// job show.
+TEST_F(EndToEnd, EachMainMenuModeMovesItsOwnPartOfTheCamera)
+{
+    const Pose start = {{0, 0, 0}, {0, 0, -30}};
+    const Pose turned = {{0, 0, 0}, {20, 0, -30}};
+    const Pose backed = {{0, 0, 10}, {0, 0, -30}};
+    const Pose turnedThenBacked = {{0, 0, 10}, {20, 0, -30}};
+    const Pose turnedTwice = {{0, 0, 0}, {40, 0, -30}};
+    Lab lab;
+    Shot first;
+    ASSERT_TRUE(lab.open(first));
+    settle(lab);
+    expectShows(lab, start, {}, "the start");
+    choose({MOVE_ORIENTATION});
+    dragRightAlongTheTop(100);
+    expectShows(lab, turned, {backed, start}, "after Move Orientation");
+    choose({MOVE_POSITION});
+    dragRightAlongTheTop(300);  // right of where the last drag ended, so every step is rightwards
+    expectShows(lab, turnedThenBacked, {turnedTwice, turned}, "after Move Position");
 }
 
 // A burst of 99,999 motion events in orientation mode, in cycles of three that end where
@@ -415,6 +581,75 @@ TEST_F(EndToEnd, TheMenuTreeStaysTheSameAfterManyFrames)
     EXPECT_EQ(countMenuWindows(), menus);
     choose({CONTROLS, POSITION_CONTROLS, 0});  // still opens and closes as before
     EXPECT_EQ(countMenuWindows(), menus);
+}
+
+// ---- the menu as a person reads it
+
+struct Entry { const char* text; bool submenu; };
+
+// Each entry's text, in order, ink for ink against the font's own drawing of it; the
+// arrow of a submenu entry sits at the right edge, a font's underscore wide.
+void expectEntries(const MenuWindow& m, const std::vector<Entry>& entries)
+{
+    Shot s;
+    // freeglut may draw a menu before Xvfb has mapped it, and draws it again when the
+    // highlighted entry changes: point at its entries in turn until it shows.
+    bool shown = false;
+    for (int i = 0; i < 20 && !shown; ++i) {
+        xdo("mousemove " + std::to_string(m.x + 20) + " " + std::to_string(entryY(m, i % 2 % entries.size())));
+        shown = waitForFrame(dpy, m.w, s, 1);
+    }
+    ASSERT_TRUE(shown) << "the menu of " << entries[0].text << " shows";
+    ASSERT_EQ(s.height, 4 + 25 * (int)entries.size()) << "one entry per text: " << entries[0].text;
+    ownWindow();  // for the font
+    int arrow = s.width - 2 - glutBitmapWidth(MENU_FONT, '_') - 1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        int top = 2 + 25 * (int)i;
+        std::vector<std::string> seen = inkOf(s, 2, top, e.submenu ? arrow : s.width - 2, top + 25);
+        EXPECT_EQ(picture(seen), picture(textInk(e.text))) << "entry " << i << " should read \"" << e.text << "\"";
+        if (e.submenu) {
+            EXPECT_FALSE(inkOf(s, arrow, top, s.width - 2, top + 25).empty()) << e.text << " shows its arrow";
+        }
+    }
+}
+
+TEST_F(EndToEnd, TheMenuReadsAsWritten)
+{
+    Lab lab;
+    // A failure part way leaves the right button held: let it go for the tests after.
+    struct Release { ~Release() { if (::testing::Test::HasFailure()) system("xdotool mouseup 3"); } } release;
+    Shot first;
+    ASSERT_TRUE(lab.open(first));
+    xdo("mousemove 250 250 mousedown 3");
+    MenuWindow main;
+    ASSERT_TRUE(menuAt(250, 250, main));
+    expectEntries(main, {{"Move Orientation", false}, {"Move Position", false}, {"Auto Movement", false},
+                         {"Controls [LOCKED]", true}, {"Quit", false}});
+    xdo("mousemove " + std::to_string(main.x + 20) + " " + std::to_string(entryY(main, CONTROLS)));
+    MenuWindow controls;
+    ASSERT_TRUE(menuAt(main.x + main.width, entryY(main, CONTROLS) - 14, controls));
+    expectEntries(controls, {{"Orientation Controls", true}, {"Position Controls", true}, {"Automove Controls", true}});
+    const std::vector<Entry> lists[3] = {
+        {{"Mouseup = y+2", false}, {"Mousedown = y-2", false}, {"Mouseleft = z-2", false}, {"Mouseright = z+2", false}},
+        {{"Mouseup = y+4", false}, {"Mousedown = y-4", false}, {"Mouseleft = x-4", false}, {"Mouseright = x+4", false}},
+        {{"a = Automove", false}, {"s = Stop", false}},
+    };
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        xdo("mousemove " + std::to_string(controls.x + 20) + " " + std::to_string(entryY(controls, k)));
+        MenuWindow sub;
+        ASSERT_TRUE(menuAt(controls.x + controls.width, entryY(controls, k) - 14, sub));
+        expectEntries(sub, lists[k]);
+    }
+    // Let go away from every menu and click there: they close and nothing is chosen.
+    xdo("mousemove 50 450 mouseup 3");
+    sleepSeconds(0.1);
+    if (!viewableMenus().empty()) xdo("click 1");
+    double end = secondsNow() + 20;
+    while (!viewableMenus().empty() && secondsNow() < end) sleepSeconds(0.05);
+    EXPECT_TRUE(viewableMenus().empty());
+    EXPECT_FALSE(lab.exited(0.1)) << "not Quit";
 }
 
 // ---- the window changing size

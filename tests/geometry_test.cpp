@@ -59,12 +59,27 @@ Key key(double x, double y, double z) { return {lround(x * 100), lround(y * 100)
 class Geometry : public ::testing::Test {
 protected:
     static std::map<Key, std::set<std::pair<int, int>>> seen;
+    static std::map<Key, int> firstAt;  // where in the frame each position first comes
     static int polygons;
     static void SetUpTestSuite()
     {
         initCamera();  // the start view's look-at is the identity
-        for (const Vertex& v : feedbackOfOneFrame(&polygons))
+        int i = 0;
+        for (const Vertex& v : feedbackOfOneFrame(&polygons)) {
             seen[key(v.x, v.y, v.z)].insert({(int)lround(v.s), (int)lround(v.t)});
+            firstAt.emplace(key(v.x, v.y, v.z), i++);
+        }
+    }
+    static int drawnAt(double x, double y, double z)
+    {
+        int first = -1;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dz = -1; dz <= 1; ++dz) {
+                    auto it = firstAt.find(key(x + dx * 0.01, y + dy * 0.01, z + dz * 0.01));
+                    if (it != firstAt.end() && (first < 0 || it->second < first)) first = it->second;
+                }
+        return first;
     }
     // A vertex within 0.01 of the point (rounding may put it in a neighbouring cell).
     static const std::set<std::pair<int, int>>* find(double x, double y, double z)
@@ -91,6 +106,7 @@ protected:
     }
 };
 std::map<Key, std::set<std::pair<int, int>>> Geometry::seen;
+std::map<Key, int> Geometry::firstAt;
 int Geometry::polygons;
 
 struct Corner { int s, t; double x, y, z; };
@@ -177,6 +193,21 @@ TEST_F(Geometry, EveryWorkstationPieceLandsInPlace)
             EXPECT_FALSE(has(sd + sx[0], -6.5, z - 19.3) && r.screens[p] == '-') << "no screen panel here";
         }
     }
+}
+
+// Every place draws its keyboard after the monitor's stand post, except the first and third
+// places of the front-left group, which draw it before.
+TEST_F(Geometry, KeyboardsFollowTheirStandPostsSaveTwo)
+{
+    for (const Row& r : rows)
+        for (int p = 0; p < r.places; ++p) {
+            SCOPED_TRACE(::testing::Message() << "row group at " << r.tx << ", " << r.tz << ", place " << p + 1);
+            int post = drawnAt(r.tx + monitorX[p], -4, r.tz - 20.5);
+            int keyboard = drawnAt(r.tx + keyboardD[p] + keyboardXs[r.bank][0], -8.7, r.tz - 18.3);
+            ASSERT_GE(post, 0);
+            ASSERT_GE(keyboard, 0);
+            EXPECT_EQ(keyboard < post, &r == &rows[0] && p != 1);
+        }
 }
 
 TEST_F(Geometry, NothingStandsWhereNoPlaceIs)

@@ -1,4 +1,4 @@
-// Shared by the in-process tests: the lab is started once in a real GLUT window.
+// Shared by the tests that draw the lab in their own process, in a real GLUT window.
 #pragma once
 
 #include "xgrab.h"

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -98,6 +102,16 @@ TEST(HostileImages, HeadersAndBodiesThatLie)
     }
 }
 
+// The limit itself is accepted: 4096 x 4096 in runs of 128.
+TEST(HostileImages, TheLargestAcceptedSizeDecodes)
+{
+    Header largest = h24(4096, 4096, 10);
+    Bytes body;
+    for (long i = 0; i < TGA_MAX_PIXELS / 128; ++i) body.insert(body.end(), {0xFF, 1, 2, 3});
+    Outcome out = decodeExact(tga(largest, body), &largest);
+    EXPECT_TRUE(out.image) << out.message;
+}
+
 TEST(HostileImages, ShortHeaders)
 {
     Bytes full = tga(h24(1, 1), {1, 2, 3});
@@ -118,14 +132,105 @@ TEST(HostileImages, UnsupportedDepths)
         }
 }
 
-// Truncations of the lab's own images: every length up to 1 KiB, then every 97th.
+// ---- run-length data ending early: every cut inside the last packet, at both depths
+
+const char* const CUT_SHORT = "test.tga: file ends early inside the run-length data\n";
+
+// Five pixels in two packets, the second one last; `cuts` are the lengths that end inside
+// or just before it. Every cut is refused with the message, read from an exact-size block.
+void expectEveryCutRefused(const Bytes& file, size_t lastPacket, const Bytes& expectPixels)
+{
+    Outcome whole = decodeExact(file);
+    ASSERT_TRUE(whole.image) << "the uncut file is good";
+    TGAImage* image = decode(file);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixelsOf(image), expectPixels);
+    freeTGA(image);
+    for (size_t n = lastPacket; n < file.size(); ++n) {
+        Outcome out = decodeExact(Bytes(file.begin(), file.begin() + n));
+        EXPECT_FALSE(out.image) << "cut at " << n << " of " << file.size();
+        EXPECT_EQ(out.message, CUT_SHORT) << "cut at " << n << " of " << file.size();
+    }
+}
+
+TEST(RunLengthEndingEarly, EveryCutOfAFinalRawPacket)
+{
+    for (int bpp : {3, 4}) {
+        SCOPED_TRACE(8 * bpp);
+        Bytes p(bpp, 0), q(bpp, 0), r(bpp, 0), s(bpp, 0);
+        for (int c = 0; c < bpp; ++c) { p[c] = 10 + c; q[c] = 20 + c; r[c] = 30 + c; s[c] = 40 + c; }
+        Bytes body = {0x81};  // a run of 2, then a raw packet of 3
+        for (const Bytes* px : {&p, &q, &r, &s}) {
+            if (px == &q) body.push_back(0x02);
+            body.insert(body.end(), px->begin(), px->end());
+        }
+        Bytes file = tga(h24(5, 1, 10, (uint8_t)(8 * bpp)), body);
+        Bytes want;
+        for (const Bytes* px : {&p, &p, &q, &r, &s})
+            for (int c = 0; c < bpp; ++c) want.push_back((*px)[c == 0 ? 2 : c == 2 ? 0 : c]);
+        // From just before the raw packet's header to one byte short of its last pixel.
+        expectEveryCutRefused(file, 18 + 1 + bpp, want);
+    }
+}
+
+TEST(RunLengthEndingEarly, EveryCutOfAFinalRunPacket)
+{
+    for (int bpp : {3, 4}) {
+        SCOPED_TRACE(8 * bpp);
+        Bytes body = {0x01};  // a raw packet of 2, then a run of 3
+        for (int i = 0; i < 3 * bpp; ++i) body.push_back((uint8_t)(50 + i));
+        body.insert(body.begin() + 1 + 2 * bpp, 0x82);
+        Bytes file = tga(h24(5, 1, 10, (uint8_t)(8 * bpp)), body);
+        Bytes want;
+        for (int px : {0, 1, 2, 2, 2})
+            for (int c = 0; c < bpp; ++c) want.push_back((uint8_t)(50 + px * bpp + (c == 0 ? 2 : c == 2 ? 0 : c)));
+        expectEveryCutRefused(file, 18 + 1 + 2 * bpp, want);
+    }
+}
+
+// The same through the file reader: the message names the file.
+TEST(RunLengthEndingEarly, AShortRawPacketInAFileIsRefusedByName)
+{
+    Bytes body = {0x02, 1, 2, 3, 4, 5, 6, 7, 8};  // three raw pixels, the last one a byte short
+    std::string dir = tempDir(), path = dir + "/short-raw.tga";
+    ASSERT_TRUE(writeFile(path, tga(h24(3, 1, 10), body)));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(loadTGA(path.c_str()), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), path + ": file ends early inside the run-length data\n");
+    remove(path.c_str());
+    rmdir(dir.c_str());
+}
+
+// Truncations of the lab's own images: every length up to 1 KiB, then every 97th, and
+// every length within the last packets. The shipped run-length images all end in a run
+// packet, so two of them are written again ending in a raw packet of three pixels.
 TEST(HostileImages, EveryTruncationOfTheShippedImagesIsRefused)
 {
+    std::vector<std::pair<std::string, Bytes>> files;
     for (const char* name : {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga", "data/carpet.tga",
                              "data/login.tga", "data/smallscr.tga", "data/Keyboard.tga"}) {
         Bytes file;
         ASSERT_TRUE(readFile(name, file)) << name;
-        for (size_t n = 0; n < file.size(); n += n < 1024 ? 1 : 97) {
+        files.push_back({name, file});
+    }
+    for (const char* name : {"data/smallscr.tga", "data/freehand1.tga"}) {
+        TGAImage* image = loadTGA(name);
+        ASSERT_TRUE(image) << name;
+        Bytes pixels = pixelsOf(image);
+        int bpp = image->bytesPerPixel;
+        for (size_t i = pixels.size() - 3 * bpp; i < pixels.size(); ++i) pixels[i] = (uint8_t)(i * 7);
+        Bytes file = encodeRle(pixels, image->width, image->height, bpp);
+        ASSERT_EQ(file[file.size() - 1 - 3 * bpp], 0x02) << name << " written again ends in a raw packet of 3";
+        TGAImage* again = decode(file);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(pixelsOf(again), pixels) << name << " written again reads back the same";
+        freeTGA(again);
+        freeTGA(image);
+        files.push_back({std::string(name) + " ending in a raw packet", file});
+    }
+    const size_t TAIL = 64;
+    for (const auto& [name, file] : files) {
+        for (size_t n = 0; n < file.size(); n += n < 1024 ? 1 : n + TAIL < file.size() ? 97 : 1) {
             Outcome out = decodeExact(Bytes(file.begin(), file.begin() + n));
             ASSERT_FALSE(out.image) << name << " cut at " << n;
         }

@@ -3,6 +3,7 @@
 
 #include "texture/tga.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,44 @@ inline Bytes tga(const Header& h, const Bytes& body = {})
                h.bits, h.descriptor};
     b.insert(b.end(), body.begin(), body.end());
     return b;
+}
+
+// Run-length packets over pixels as the reader delivers them (R, G, B(, A), bottom row
+// first), written back as B, G, R(, A) under a bottom-left header: runs of two or more
+// equal pixels become run packets, everything else raw packets.
+inline Bytes encodeRle(const Bytes& pixels, int width, int height, int bytesPerPixel)
+{
+    Header h;
+    h.imageType = 10;
+    h.width = (uint16_t)width;
+    h.height = (uint16_t)height;
+    h.bits = (uint8_t)(8 * bytesPerPixel);
+    Bytes out = tga(h);
+    size_t n = (size_t)width * height;
+    auto same = [&](size_t a, size_t b) {
+        return std::equal(&pixels[a * bytesPerPixel], &pixels[(a + 1) * bytesPerPixel], &pixels[b * bytesPerPixel]);
+    };
+    auto put = [&](size_t i) {
+        const uint8_t* p = &pixels[i * bytesPerPixel];
+        out.insert(out.end(), {p[2], p[1], p[0]});
+        if (bytesPerPixel == 4) out.push_back(p[3]);
+    };
+    for (size_t i = 0; i < n;) {
+        size_t run = 1;
+        while (i + run < n && run < 128 && same(i + run, i)) ++run;
+        if (run >= 2) {
+            out.push_back((uint8_t)(0x80 | (run - 1)));
+            put(i);
+            i += run;
+            continue;
+        }
+        size_t raw = 1;
+        while (i + raw < n && raw < 128 && !(i + raw + 1 < n && same(i + raw, i + raw + 1))) ++raw;
+        out.push_back((uint8_t)(raw - 1));
+        for (size_t k = 0; k < raw; ++k) put(i + k);
+        i += raw;
+    }
+    return out;
 }
 
 inline TGAImage* decode(const Bytes& b) { return decodeTGA(b.data(), b.size(), "test.tga"); }

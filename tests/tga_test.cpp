@@ -119,6 +119,16 @@ TEST(UncompressedTrueColour, ImageIdAndColourMapAreSkipped)
     Decoded m(tga(mapped, {0xAA, 9, 9, 9, 8, 8, 8, 10, 20, 30}));
     ASSERT_TRUE(m.image);
     EXPECT_EQ(pixelsOf(m.image), (Bytes{30, 20, 10}));
+
+    for (uint8_t bits : {15, 16, 32}) {  // entries take whole bytes: 15 bits take two
+        mapped.idLength = 0;
+        mapped.colorMapBits = bits;
+        Bytes map(2 * ((bits + 7) / 8), 9);
+        map.insert(map.end(), {10, 20, 30});
+        Decoded e(tga(mapped, map));
+        ASSERT_TRUE(e.image) << (int)bits;
+        EXPECT_EQ(pixelsOf(e.image), (Bytes{30, 20, 10})) << (int)bits;
+    }
 }
 
 // ---- 16 bit
@@ -235,6 +245,13 @@ TEST(Origin, RightToLeftRowsAreMirrored)
     Decoded d(tga(h, {1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0, 5, 0, 0, 6, 0, 0}));
     ASSERT_TRUE(d.image);
     EXPECT_EQ(pixelsOf(d.image), (Bytes{0, 0, 6, 0, 0, 5, 0, 0, 4, 0, 0, 3, 0, 0, 2, 0, 0, 1}));
+
+    Header even;  // an even width: the middle two swap as well
+    even.width = 4;
+    even.descriptor = 0x10;
+    Decoded e(tga(even, {1, 0, 0, 2, 0, 0, 3, 0, 0, 4, 0, 0}));
+    ASSERT_TRUE(e.image);
+    EXPECT_EQ(pixelsOf(e.image), (Bytes{0, 0, 4, 0, 0, 3, 0, 0, 2, 0, 0, 1}));
 }
 
 // ---- failures a caller sees
