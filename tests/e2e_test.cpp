@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
 #include "lab_gl.h"
+#include "lab_process.h"
 #include "xgrab.h"
 
 #include "app/startup.h"
@@ -37,41 +38,13 @@ void xdo(const std::string& args)
     XSync(dpy, False);
 }
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// One run of build/ostrel-lab, in a folder of the test's choosing.
-struct Lab {
-    pid_t pid = -1;
-    int status = -1;
+// One run of build/ostrel-lab, watched through its window.
+struct Lab : LabProcess {
     Window window = 0;
-    std::string out, err;
 
     bool start(const std::string& dir, std::vector<std::string> args = {}, bool withDisplay = true)
     {
-        static int runs;
-        out = "/tmp/ostrel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++runs) + ".out";
-        err = out + ".err";
-        pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (!withDisplay) unsetenv("DISPLAY");
-            std::vector<char*> argv = {(char*)OSTREL_BINARY};
-            for (std::string& a : args) argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(OSTREL_BINARY, argv.data());
-            _exit(127);
-        }
-        return pid > 0;
+        return LabProcess::start(OSTREL_BINARY, dir, args, nullptr, withDisplay);
     }
     // Starts in the source tree and waits for the first frame.
     bool open(Shot& first, std::vector<std::string> args = {})
@@ -80,32 +53,11 @@ struct Lab {
         window = findWindow(dpy, TITLE, 30);
         return window && waitForFrame(dpy, window, first, 30);
     }
-    bool exited(double seconds)
-    {
-        double end = secondsNow() + seconds;
-        while (secondsNow() < end) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return true;
-            }
-            sleepSeconds(0.02);
-        }
-        return false;
-    }
     Shot shot()
     {
         Shot s;
         grabWindow(dpy, window, s);
         return s;
-    }
-    ~Lab()
-    {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        unlink(out.c_str());
-        unlink(err.c_str());
     }
 };
 

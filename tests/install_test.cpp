@@ -3,6 +3,7 @@
 // Xvfb and watched through its first frame.
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
+#include "lab_process.h"
 #include "xgrab.h"
 
 #include <csignal>
@@ -45,14 +46,6 @@ const char* const INSTALLED_FILES[] = {
 // A carpet no shipped image looks like: one solid colour.
 const uint8_t MAGENTA[3] = {255, 0, 255};
 const int FLOOR_X = 250, FLOOR_Y = 450;  // carpet in the starting view
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs a shell command; its standard output, and whether it succeeded.
 std::string shell(const std::string& cmd, bool* ok = nullptr)
@@ -101,36 +94,14 @@ std::string magentaData(const std::string& folder)
     return folder;
 }
 
-// One run of a lab binary, in a folder and environment of the test's choosing.
-struct LabRun {
-    pid_t pid = -1;
-    int status = -1;
+// One run of a lab binary, watched through its first frame.
+struct LabRun : LabProcess {
     Window window = 0;
-    std::string out, err;
 
     void start(const std::string& binary, const std::string& dir, std::vector<std::string> args = {},
                const char* dataFolder = nullptr, bool withDisplay = true)
     {
-        static int runs;
-        out = scratch + "/run-" + std::to_string(++runs) + ".out";
-        err = out + ".err";
-        pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (dataFolder) setenv("OSTREL_LAB_DATA", dataFolder, 1);
-            else unsetenv("OSTREL_LAB_DATA");
-            if (!withDisplay) unsetenv("DISPLAY");
-            std::vector<char*> argv = {(char*)binary.c_str()};
-            for (std::string& a : args) argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(binary.c_str(), argv.data());
-            _exit(127);
-        }
-        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(LabProcess::start(binary, dir, args, dataFolder, withDisplay));
     }
     // Waits for the first frame; false if the program ended or drew nothing.
     bool firstFrame(Shot& first)
@@ -141,25 +112,10 @@ struct LabRun {
         }
         return false;
     }
-    bool exited(double seconds)
-    {
-        double end = secondsNow() + seconds;
-        while (secondsNow() < end) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return true;
-            }
-            sleepSeconds(0.02);
-        }
-        return false;
-    }
     // Ends the run and waits for its window to go, so that the next run's is not mistaken for it.
     ~LabRun()
     {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+        kill();
         for (double end = secondsNow() + 20; findWindow(dpy, TITLE, 0) && secondsNow() < end;) sleepSeconds(0.05);
     }
 };

@@ -1,0 +1,72 @@
+#include "lab_process.h"
+
+#include "xgrab.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+bool LabProcess::start(const std::string& binary, const std::string& dir, std::vector<std::string> args,
+                       const char* dataFolder, bool withDisplay)
+{
+    static int runs;
+    out = "/tmp/ostrel-run-" + std::to_string(getpid()) + "-" + std::to_string(++runs) + ".out";
+    err = out + ".err";
+    pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        if (dataFolder) setenv("OSTREL_LAB_DATA", dataFolder, 1);
+        else unsetenv("OSTREL_LAB_DATA");
+        if (!withDisplay) unsetenv("DISPLAY");
+        std::vector<char*> argv = {(char*)binary.c_str()};
+        for (std::string& a : args) argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid > 0;
+}
+
+bool LabProcess::exited(double seconds)
+{
+    double end = secondsNow() + seconds;
+    while (secondsNow() < end) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            return true;
+        }
+        sleepSeconds(0.02);
+    }
+    return false;
+}
+
+void LabProcess::kill()
+{
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+LabProcess::~LabProcess()
+{
+    kill();
+    unlink(out.c_str());
+    unlink(err.c_str());
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
