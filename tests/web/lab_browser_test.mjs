@@ -129,13 +129,23 @@ async function pick(page, ...path) {
   await menu.locator('.glut-entry', { hasText: path[path.length - 1] }).click();
 }
 
-// A drag from canvas point `from` in `steps` pointer movements to `to`.
+// A drag from canvas point `from` to `to` in `steps` pointer movements, sent without
+// waiting for each, so that the browser coalesces them as it does a fast real drag.
 async function drag(page, from, to, steps) {
   const box = await page.locator('#lab').boundingBox();
-  await page.mouse.move(box.x + from[0], box.y + from[1]);
-  await page.mouse.down();
-  await page.mouse.move(box.x + to[0], box.y + to[1], { steps });
-  await page.mouse.up();
+  const at = (p) => ({ x: box.x + p[0], y: box.y + p[1] });
+  const cdp = await page.context().newCDPSession(page);
+  const send = (type, p, extra) => cdp.send('Input.dispatchMouseEvent', { type, ...at(p), ...extra });
+  await send('mouseMoved', from, {});
+  await send('mousePressed', from, { button: 'left', buttons: 1, clickCount: 1 });
+  const moves = [];
+  for (let i = 1; i <= steps; ++i) {
+    const p = [from[0] + ((to[0] - from[0]) * i) / steps, from[1] + ((to[1] - from[1]) * i) / steps];
+    moves.push(send('mouseMoved', p, { button: 'left', buttons: 1 }));
+  }
+  await Promise.all(moves);
+  await send('mouseReleased', to, { button: 'left', buttons: 0, clickCount: 1 });
+  await cdp.detach();
 }
 
 let browser;
