@@ -107,11 +107,12 @@ const animationFrames = (page, count) => page.evaluate((n) => new Promise((done)
 
 // Until the lab has drawn what it was asked to: no new frame over a few passes of its loop.
 async function settle(page) {
-  for (;;) {
+  for (let tries = 0; tries < 25; ++tries) {
     const before = await frames(page);
     await animationFrames(page, 4);
     if ((await frames(page)) === before) return;
   }
+  assert.fail('the lab keeps drawing');
 }
 
 async function openMenu(page) {
