@@ -262,6 +262,20 @@ describe('the lab in a browser', () => {
     expectFaithful('outside', await canvasPicture(page), native.outside);
   });
 
+  test('a canvas laid out at another size reaches the reshape callback and is drawn at it', async () => {
+    const before = await canvasPicture(page);
+    const count = await frames(page);
+    const resize = (width) => page.evaluate((w) => { document.getElementById('lab').style.width = `${w}px`; }, width);
+    await resize(600);
+    await settle(page);
+    assert.equal(await page.evaluate(() => document.getElementById('lab').width), 600);
+    assert.equal(await frames(page), count + 1);
+    await resize(SIZE);
+    await settle(page);
+    assert.equal(await frames(page), count + 2);
+    assert.ok((await canvasPicture(page)).rgb.equals(before.rgb), 'back at 500 x 500, the same picture');
+  });
+
   test('a starts the orbit and s stops it; A and S do nothing', async () => {
     const still = async () => {
       await settle(page);
