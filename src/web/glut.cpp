@@ -14,6 +14,8 @@ void webPageSetup(const char* title);
 int webCanvasWidth(void);
 int webCanvasHeight(void);
 int webLabEnded(void);
+int webBenchFrames(void);
+void webBenchFrameDrawn(void);
 void webMenuCreate(int menu);
 void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);
@@ -24,6 +26,7 @@ void webMenuAttach(int menu, int button);
 static int requestedWidth = 300, requestedHeight = 300;
 static int reshapedWidth = -1, reshapedHeight = -1;  // as last passed to the reshape callback
 static bool redisplayPending;
+static int benchFramesLeft;  // the page's ?bench=N mode: a redisplay every pass until N are drawn
 static void (*displayCallback)(void);
 static void (*reshapeCallback)(int, int);
 static void (*keyboardCallback)(unsigned char, int, int);
@@ -50,6 +53,7 @@ int glutCreateWindow(const char* title)
 {
     webglCreateContext(requestedWidth, requestedHeight);
     webPageSetup(title);
+    benchFramesLeft = webBenchFrames();
     redisplayPending = true;
     return 1;
 }
@@ -78,9 +82,14 @@ static void mainLoopPass()
         else glViewport(0, 0, width, height);
         redisplayPending = true;
     }
+    if (benchFramesLeft > 0) redisplayPending = true;
     if (redisplayPending && displayCallback) {
         redisplayPending = false;
         displayCallback();
+        if (benchFramesLeft > 0) {
+            --benchFramesLeft;
+            webBenchFrameDrawn();
+        }
     }
     if (idleCallback) idleCallback();
 }

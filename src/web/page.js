@@ -257,6 +257,27 @@ mergeInto(LibraryManager.library, {
     return c.height;
   },
 
+  // ?bench=N: N frames drawn back to back at the starting pose, timed from the end of the
+  // first to the end of the last; the result lands in Module.labBench and on the page.
+  webBenchFrames__deps: ['$LabPage'],
+  webBenchFrames: function () {
+    var n = parseInt(new URLSearchParams(location.search).get('bench'), 10);
+    LabPage.bench = n > 1 ? { wanted: n, drawn: 0, start: 0 } : null;
+    return LabPage.bench ? n : 0;
+  },
+
+  webBenchFrameDrawn__deps: ['$LabPage'],
+  webBenchFrameDrawn: function () {
+    var bench = LabPage.bench;
+    if (++bench.drawn === 1) bench.start = performance.now();
+    if (bench.drawn < bench.wanted) return;
+    var seconds = (performance.now() - bench.start) / 1000, frames = bench.wanted - 1;
+    Module.labBench = { frames: frames, seconds: seconds, ms_per_frame: 1000 * seconds / frames, fps: frames / seconds };
+    var message = document.getElementById('message');
+    if (message) message.textContent = frames + ' frames in ' + seconds.toFixed(2) + ' s: ' +
+      Module.labBench.ms_per_frame.toFixed(1) + ' ms a frame, ' + Module.labBench.fps.toFixed(2) + ' frames per second';
+  },
+
   webLabEnded: function () { return Module.labEnded !== undefined ? 1 : 0; },
 
   webMenuCreate__deps: ['$LabPage'],

@@ -154,13 +154,13 @@ let server;
 let url;
 let native;
 
-async function openLab(route) {
+async function openLab(route, query = '') {
   const page = await browser.newPage();
   page.errors = [];
   page.on('console', (m) => { if (m.type() === 'error') page.errors.push(m.text()); });
   page.on('pageerror', (e) => page.errors.push(e.message));
   if (route) await page.route(route.pattern, route.handler);
-  await page.goto(url);
+  await page.goto(url + query);
   return page;
 }
 
@@ -348,5 +348,21 @@ describe('an image the lab cannot read', () => {
   test('a truncated file shows the reader\'s message instead of the lab', async () => {
     const cut = readFileSync('data/carpet.tga').subarray(0, 1218);
     await expectFailure({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 200, body: cut }) }, cut);
+  });
+});
+
+describe('the page\'s bench mode', () => {
+  test('?bench=N draws N frames at the starting pose, reports them, then draws no more', async () => {
+    const page = await openLab(null, '?bench=4');
+    await page.waitForFunction(() => window.Module?.labBench, null, { timeout: 120000 });
+    const bench = await page.evaluate(() => Module.labBench);
+    assert.equal(bench.frames, 3, 'timed from the end of the first frame');
+    assert.ok(bench.ms_per_frame > 0);
+    assert.match(await page.locator('#message').textContent(), /^3 frames in [0-9.]+ s: [0-9.]+ ms a frame/);
+    await settle(page);
+    assert.equal(await frames(page), 4);
+    expectFaithful('bench', await canvasPicture(page), native.start);
+    assert.deepEqual(page.errors, []);
+    await page.close();
   });
 });
