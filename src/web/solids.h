@@ -1,5 +1,6 @@
-// GLUT's and GLU's solids as GL 1.1 immediate-mode calls: the same vertices, normals and
-// primitives the native libraries send, so a native test can hold one against the other.
+// GLUT's cube and torus and GLU's cylinder, sent as GL 1.1 immediate-mode calls.
+// The same vertices, normals and primitives as the native libraries, so a native test can
+// hold one against the other.
 #pragma once
 
 void labSolidCube(double size);

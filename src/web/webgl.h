@@ -1,5 +1,5 @@
-// The page's side of drawing: the WebGL 2 context, its textures and the submission of a
-// recorded frame (webgl.js). Only gl.cpp, glu.cpp and glut.cpp call these.
+// The page's drawing calls (page.js): the WebGL 2 context, textures, a recorded frame.
+// Only gl.cpp, glu.cpp and glut.cpp call these.
 #pragma once
 
 #include <stdint.h>
