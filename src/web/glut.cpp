@@ -70,7 +70,7 @@ void glutSwapBuffers(void) { submitFrame(); }
 // display if one was asked for, then the idle function.
 static void mainLoopPass()
 {
-    if (webLabEnded()) {
+    if (webLabEnded()) {  // emscripten's runtime stops the loop on exit() too; this does not rely on it
         emscripten_cancel_main_loop();
         return;
     }
