@@ -1,0 +1,150 @@
+// GLUT on a page: the canvas is the window, the browser's animation frames run the main
+// loop, pointer, key and menu events come in from page.js through the exported web* calls.
+#include "gl_state.h"
+#include "solids.h"
+#include "webgl.h"
+
+#include <GL/glut.h>
+
+#include <emscripten.h>
+
+extern "C" {
+// page.js
+void webPageSetup(const char* title);
+int webCanvasWidth(void);
+int webCanvasHeight(void);
+int webLabEnded(void);
+int webBenchFrames(void);
+void webBenchFrameDrawn(void);
+void webMenuCreate(int menu);
+void webMenuAddEntry(int menu, const char* label, int value);
+void webMenuAddSubMenu(int menu, const char* label, int submenu);
+void webMenuAttach(int menu, int button);
+}
+
+// ---- the window: its size and callbacks, and the redisplay flag
+static int requestedWidth = 300, requestedHeight = 300;
+static int reshapedWidth = -1, reshapedHeight = -1;  // as last passed to the reshape callback
+static bool redisplayPending;
+static int benchFramesLeft;  // the page's ?bench=N mode: a redisplay every pass until N are drawn
+static void (*displayCallback)(void);
+static void (*reshapeCallback)(int, int);
+static void (*keyboardCallback)(unsigned char, int, int);
+static void (*motionCallback)(int, int);
+static void (*idleCallback)(void);
+
+// ---- menus: callbacks by menu number (from 1); their entries live in the page
+static const int MAX_MENUS = 64;
+static void (*menuCallbacks[MAX_MENUS + 1])(int);
+static int menuCount, currentMenu;
+
+void glutInit(int*, char**) {}
+void glutInitDisplayMode(unsigned int) {}  // the page's context is always RGB, double-buffered, with depth
+
+void glutInitWindowSize(int width, int height)
+{
+    requestedWidth = width;
+    requestedHeight = height;
+}
+
+void glutInitWindowPosition(int, int) {}  // the canvas stays where the page puts it
+
+int glutCreateWindow(const char* title)
+{
+    webglCreateContext(requestedWidth, requestedHeight);
+    webPageSetup(title);
+    benchFramesLeft = webBenchFrames();
+    redisplayPending = true;
+    return 1;
+}
+
+void glutDisplayFunc(void (*callback)(void)) { displayCallback = callback; }
+void glutReshapeFunc(void (*callback)(int, int)) { reshapeCallback = callback; }
+void glutKeyboardFunc(void (*callback)(unsigned char, int, int)) { keyboardCallback = callback; }
+void glutMotionFunc(void (*callback)(int, int)) { motionCallback = callback; }
+void glutIdleFunc(void (*callback)(void)) { idleCallback = callback; }
+void glutPostRedisplay(void) { redisplayPending = true; }
+void glutSwapBuffers(void) { submitFrame(); }
+
+// One pass of GLUT's loop, once per animation frame: a size change first, then the
+// display if one was asked for, then the idle function.
+static void mainLoopPass()
+{
+    if (webLabEnded()) {  // emscripten's runtime stops the loop on exit() too; this does not rely on it
+        emscripten_cancel_main_loop();
+        return;
+    }
+    int width = webCanvasWidth(), height = webCanvasHeight();
+    if (width != reshapedWidth || height != reshapedHeight) {
+        reshapedWidth = width;
+        reshapedHeight = height;
+        if (reshapeCallback) reshapeCallback(width, height);
+        else glViewport(0, 0, width, height);
+        redisplayPending = true;
+    }
+    if (benchFramesLeft > 0) redisplayPending = true;
+    if (redisplayPending && displayCallback) {
+        redisplayPending = false;
+        displayCallback();
+        if (benchFramesLeft > 0) {
+            --benchFramesLeft;
+            webBenchFrameDrawn();
+        }
+    }
+    if (idleCallback) idleCallback();
+}
+
+// Never returns, as GLUT's does not: main's stack is unwound and the loop runs on.
+void glutMainLoop(void) { emscripten_set_main_loop(mainLoopPass, 0, 1); }
+
+int glutCreateMenu(void (*callback)(int))
+{
+    if (menuCount == MAX_MENUS) return 0;
+    menuCallbacks[++menuCount] = callback;
+    currentMenu = menuCount;
+    webMenuCreate(currentMenu);
+    return currentMenu;
+}
+
+void glutAddMenuEntry(const char* label, int value)
+{
+    if (currentMenu) webMenuAddEntry(currentMenu, label, value);
+}
+
+void glutAddSubMenu(const char* label, int submenu)
+{
+    if (currentMenu && submenu >= 1 && submenu <= menuCount) webMenuAddSubMenu(currentMenu, label, submenu);
+}
+
+void glutAttachMenu(int button)
+{
+    if (currentMenu) webMenuAttach(currentMenu, button);
+}
+
+void glutSolidCube(GLdouble size) { labSolidCube(size); }
+
+void glutSolidTorus(GLdouble innerRadius, GLdouble outerRadius, GLint sides, GLint rings)
+{
+    labSolidTorus(innerRadius, outerRadius, sides, rings);
+}
+
+// ---- events from the page
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void webMotion(int x, int y)
+{
+    if (motionCallback) motionCallback(x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void webKey(int key, int x, int y)
+{
+    if (keyboardCallback) keyboardCallback((unsigned char)key, x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void webMenuPick(int menu, int value)
+{
+    if (menu < 1 || menu > menuCount || !menuCallbacks[menu]) return;
+    currentMenu = menu;
+    menuCallbacks[menu](value);
+}
+}

@@ -1,0 +1,158 @@
+#include "scale.h"
+
+#include <cmath>
+
+int nearestPowerOfTwo(int value)
+{
+    if (value <= 0) return 1;
+    unsigned v = (unsigned)value;
+    int power = 1;
+    for (;;) {
+        if (v == 1) return power;
+        if (v == 3) return power * 4;
+        v >>= 1;
+        power *= 2;
+    }
+}
+
+// Exact halving: each output pixel the mean of a 2 x 2 block.
+static void halveImage(int components, int width, int height, const unsigned char* in, int rowBytes,
+                       unsigned char* out)
+{
+    int newWidth = width / 2, newHeight = height / 2;
+    for (int i = 0; i < newHeight; ++i)
+        for (int j = 0; j < newWidth; ++j)
+            for (int k = 0; k < components; ++k) {
+                const unsigned char* p = in + (size_t)2 * i * rowBytes + (size_t)2 * j * components + k;
+                unsigned sum = p[0] + p[components] + p[rowBytes] + p[rowBytes + components];
+                *out++ = (unsigned char)((sum + 2) / 4);
+            }
+}
+
+// The box's edges are stepped in float, integer and fraction apart, so output pixels land
+// where GLU's do; reads past the last row are clamped to it.
+void scaleImage(int components, int width, int height, const unsigned char* in, int rowBytes,
+                int newWidth, int newHeight, unsigned char* out)
+{
+    if (width == newWidth * 2 && height == newHeight * 2) {
+        halveImage(components, width, height, in, rowBytes, out);
+        return;
+    }
+    const int group = components;
+    float convy = (float)height / newHeight;
+    float convx = (float)width / newWidth;
+    int convyInt = (int)std::floor(convy);
+    float convyFloat = convy - convyInt;
+    int convxInt = (int)std::floor(convx);
+    float convxFloat = convx - convxInt;
+    float area = convx * convy;
+
+    int lowyInt = 0;
+    float lowyFloat = 0;
+    int highyInt = convyInt;
+    float highyFloat = convyFloat;
+    for (int i = 0; i < newHeight; ++i) {
+        if (highyInt >= height) highyInt = height - 1;
+        int lowxInt = 0;
+        float lowxFloat = 0;
+        int highxInt = convxInt;
+        float highxFloat = convxFloat;
+        for (int j = 0; j < newWidth; ++j) {
+            float totals[4] = {0, 0, 0, 0};
+            int xindex = lowxInt * group;
+            const unsigned char* temp;
+            if (highyInt > lowyInt && highxInt > lowxInt) {
+                // first row
+                float yPercent = 1 - lowyFloat;
+                temp = in + xindex + (size_t)lowyInt * rowBytes;
+                float percent = yPercent * (1 - lowxFloat);
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                const unsigned char* left = temp;
+                for (int l = lowxInt + 1; l < highxInt; ++l) {
+                    temp += group;
+                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
+                }
+                temp += group;
+                const unsigned char* right = temp;
+                percent = yPercent * highxFloat;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                // last row
+                yPercent = highyFloat;
+                percent = yPercent * (1 - lowxFloat);
+                temp = in + xindex + (size_t)highyInt * rowBytes;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                for (int l = lowxInt + 1; l < highxInt; ++l) {
+                    temp += group;
+                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
+                }
+                temp += group;
+                percent = yPercent * highxFloat;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                // first and last columns, rows between
+                for (int m = lowyInt + 1; m < highyInt; ++m) {
+                    left += rowBytes;
+                    right += rowBytes;
+                    for (int k = 0; k < components; ++k, ++left, ++right)
+                        totals[k] += *left * (1 - lowxFloat) + *right * highxFloat;
+                }
+            } else if (highyInt > lowyInt) {
+                float xPercent = highxFloat - lowxFloat;
+                float percent = (1 - lowyFloat) * xPercent;
+                temp = in + xindex + (size_t)lowyInt * rowBytes;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                for (int m = lowyInt + 1; m < highyInt; ++m) {
+                    temp += rowBytes;
+                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * xPercent;
+                }
+                percent = xPercent * highyFloat;
+                temp += rowBytes;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+            } else if (highxInt > lowxInt) {
+                float yPercent = highyFloat - lowyFloat;
+                float percent = (1 - lowxFloat) * yPercent;
+                temp = in + xindex + (size_t)lowyInt * rowBytes;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                for (int l = lowxInt + 1; l < highxInt; ++l) {
+                    temp += group;
+                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
+                }
+                temp += group;
+                percent = yPercent * highxFloat;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+            } else {
+                float percent = (highyFloat - lowyFloat) * (highxFloat - lowxFloat);
+                temp = in + xindex + (size_t)lowyInt * rowBytes;
+                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+            }
+            // the body
+            const unsigned char* row = in + xindex + group + (size_t)(lowyInt + 1) * rowBytes;
+            for (int m = lowyInt + 1; m < highyInt; ++m) {
+                temp = row;
+                for (int l = lowxInt + 1; l < highxInt; ++l) {
+                    for (int k = 0; k < components; ++k) totals[k] += temp[k];
+                    temp += group;
+                }
+                row += rowBytes;
+            }
+            unsigned char* o = out + ((size_t)i * newWidth + j) * components;
+            for (int k = 0; k < components; ++k) o[k] = (unsigned char)(totals[k] / area);
+
+            lowxInt = highxInt;
+            lowxFloat = highxFloat;
+            highxInt += convxInt;
+            highxFloat += convxFloat;
+            if (highxFloat > 1) {
+                highxFloat -= 1;
+                highxInt++;
+            }
+        }
+        lowyInt = highyInt;
+        lowyFloat = highyFloat;
+        highyInt += convyInt;
+        highyFloat += convyFloat;
+        if (highyFloat > 1) {
+            highyFloat -= 1;
+            highyInt++;
+        }
+    }
+}

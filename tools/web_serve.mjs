@@ -1,0 +1,41 @@
+// A static file server for the browser build: node tools/web_serve.mjs DIR PORT.
+// Serves DIR's files with their types (the .wasm as application/wasm, for streaming
+// compilation), and prints the address once it listens. Port 0 picks a free one.
+import { createServer } from 'node:http';
+import { readFile } from 'node:fs/promises';
+import { extname, join, normalize, resolve } from 'node:path';
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.tga': 'application/octet-stream', '.png': 'image/png', '.json': 'application/json',
+};
+
+export function serve(dir, port) {
+  const root = resolve(dir);
+  const server = createServer(async (request, response) => {
+    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    const file = normalize(join(root, path.endsWith('/') ? path + 'index.html' : path));
+    if (!file.startsWith(root)) {
+      response.writeHead(403).end();
+      return;
+    }
+    try {
+      const body = await readFile(file);
+      response.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream',
+                                'Cache-Control': 'no-cache' });
+      response.end(body);
+    } catch {
+      response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
+    }
+  });
+  return new Promise((resolveListen, reject) => {
+    server.once('error', reject);
+    server.listen(port, '127.0.0.1', () => resolveListen(server));
+  });
+}
+
+if (import.meta.url === `file://${process.argv[1]}`) {
+  const [dir = 'build-web', port = '8080'] = process.argv.slice(2);
+  const server = await serve(dir, Number(port));
+  console.log(`http://localhost:${server.address().port}/`);
+}
