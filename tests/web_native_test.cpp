@@ -3,6 +3,7 @@
 // (positions, normals, primitives in order), and GLU's rescaled level 0 read back from GL.
 #include <gtest/gtest.h>
 
+#include "scene/surface.h"
 #include "texture/tga.h"
 #include "web/scale.h"
 #include "web/solids.h"
@@ -145,9 +146,9 @@ TEST(WebScale, SidesRoundAsGluDoes)
 
 TEST(WebScale, LevelZeroMatchesGluForEveryImage)
 {
-    for (const char* file : {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga", "data/carpet.tga",
-                             "data/login.tga", "data/smallscr.tga", "data/Keyboard.tga"}) {
-        TGAImage* image = loadTGA(file);
+    for (int i = 0; i < LAB_IMAGE_COUNT; ++i) {
+        std::string file = labImagePath((LabImage)i);
+        TGAImage* image = loadTGA(file.c_str());
         ASSERT_TRUE(image) << file;
         int c = image->bytesPerPixel;
         GLenum format = c == 4 ? GL_RGBA : GL_RGB;
@@ -181,7 +182,7 @@ TEST(WebScale, LevelZeroMatchesGluForEveryImage)
             off += d > 0;
         }
         EXPECT_EQ(off, 0) << file << ": " << off << " of " << ours.size() << " bytes differ, by up to " << worst;
-        printf("%s: %dx%d -> %dx%d, %ld of %zu bytes differ from GLU's, by at most %d\n", file, image->width,
+        printf("%s: %dx%d -> %dx%d, %ld of %zu bytes differ from GLU's, by at most %d\n", file.c_str(), image->width,
                image->height, w, h, off, ours.size(), worst);
         glDeleteTextures(1, &id);
         freeTGA(image);

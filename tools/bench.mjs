@@ -59,8 +59,8 @@ for (const d of decodes) {
     figure(`decode ${d.kind} / memcpy of the same bytes`, d.of_memcpy, '×', 'ratio', `memcpy ${d.memcpy_mb_per_s} MB/s`);
 }
 if (web) {
-    figure('browser frame, start view', web.start.ms_per_frame, 'ms', 'absolute', `${web.start.frames} frames, wall time / frames`);
-    figure('browser frame, orbiting', web.orbit.ms_per_frame, 'ms', 'absolute', `${web.orbit.frames} frames, wall time / frames`);
+    figure('browser frame, start view', round(web.start.ms_per_frame, 3), 'ms', 'absolute', `${web.start.frames} frames, wall time / frames`);
+    figure('browser frame, orbiting', round(web.orbit.ms_per_frame, 3), 'ms', 'absolute', `${web.orbit.frames} frames, wall time / frames`);
     figure('browser / native frame, start view', round(web.start.ms_per_frame / start.median_ms, 2), '×', 'ratio', 'browser mean over native median');
     figure('browser / native frame, orbiting', round(web.orbit.ms_per_frame / orbit.median_ms, 2), '×', 'ratio', 'browser mean over native median');
     figure('start view / orbiting, browser', round(web.start.ms_per_frame / web.orbit.ms_per_frame, 2), '×', 'ratio', 'same run');

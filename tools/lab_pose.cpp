@@ -5,7 +5,7 @@
 #include "app/frame.h"
 #include "app/startup.h"
 #include "camera/camera.h"
-#include "texture/texture.h"
+#include "scene/surface.h"
 #include "xgrab.h"
 
 #include <GL/freeglut.h>
