@@ -311,7 +311,7 @@ std::string picture(const std::vector<std::string>& rows)
 
 class EndToEnd : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { dpy = XOpenDisplay(nullptr); }
+    static void SetUpTestSuite() { dpy = openDisplay(); }
     void SetUp() override { ASSERT_TRUE(dpy) << "these tests need an X display"; }
 };
 

@@ -172,7 +172,7 @@ class LabEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        dpy = XOpenDisplay(nullptr);
+        dpy = openDisplay();
         char tmpl[] = "/tmp/ostrel-install-XXXXXX";
         scratch = mkdtemp(tmpl);
         if (dpy) fromRepository = firstFrameOf(OSTREL_BINARY, OSTREL_SOURCE);

@@ -12,7 +12,7 @@ int main(int argc, char** argv)
         return 2;
     }
     double timeout = argc > 2 ? atof(argv[2]) : 60;
-    Display* dpy = XOpenDisplay(nullptr);
+    Display* dpy = openDisplay();
     if (!dpy) {
         fprintf(stderr, "lab-shot: cannot open the X display\n");
         return 1;

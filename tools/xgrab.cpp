@@ -41,19 +41,39 @@ static Window search(Display* dpy, Window w, const char* title)
     return found;
 }
 
+static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+static int ignoreClosedWindows(Display* dpy, XErrorEvent* e)
+{
+    if (e->error_code == BadWindow || e->error_code == BadDrawable) return 0;
+    char text[256];
+    XGetErrorText(dpy, e->error_code, text, sizeof text);
+    fprintf(stderr, "X error: %s (request %d)\n", text, e->request_code);
+    exit(1);
+}
+
+Display* openDisplay()
+{
+    Display* dpy = XOpenDisplay(nullptr);
+    if (dpy) XSetErrorHandler(ignoreClosedWindows);
+    return dpy;
+}
+
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds)
 {
     double end = secondsNow() + timeoutSeconds;
     do {
         XSync(dpy, False);
+        // Another program's window may close while the tree is walked.
+        XErrorHandler old = XSetErrorHandler(ignoreErrors);
         Window w = search(dpy, DefaultRootWindow(dpy), title);
+        XSync(dpy, False);
+        XSetErrorHandler(old);
         if (w) return w;
         sleepSeconds(0.05);
     } while (secondsNow() < end);
     return 0;
 }
-
-static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 bool grabWindow(Display* dpy, Window w, Shot& shot)
 {

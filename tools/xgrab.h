@@ -15,6 +15,9 @@ struct Shot {
     const uint8_t* at(int x, int y) const { return &rgb[((size_t)y * width + x) * 3]; }
 };
 
+// Opens the display, letting requests on windows that another program has just closed
+// fail quietly rather than end the process (Xlib's default on any error).
+Display* openDisplay();
 // 0 when no viewable window has the title within the time.
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds);
 bool grabWindow(Display* dpy, Window w, Shot& shot);
