@@ -1,7 +1,7 @@
 // Shared by the tests that draw the lab in their own process, in a real GLUT window.
 #pragma once
 
-#include "xgrab.h"
+#include "gl_probe.h"
 
 #include <GL/gl.h>
 
@@ -11,5 +11,4 @@ struct Pose { double eye[3], center[3]; };
 
 void drawFrame();  // one display() call, as GLUT makes it
 void setCamera(const Pose& pose);
-Shot readFrame(int width, int height);  // the frame just drawn, top row first
 std::string sourcePath(const std::string& relative);

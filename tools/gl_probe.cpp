@@ -2,6 +2,8 @@
 
 #include <GL/glut.h>
 
+#include <vector>
+
 int texturesAlive()
 {
     int n = 0;
@@ -18,4 +20,20 @@ int menusCreated()
     glutDestroyMenu(probe);
     if (current) glutSetMenu(current);
     return probe - 1;
+}
+
+Shot readFrame(int width, int height)
+{
+    std::vector<unsigned char> bottomUp((size_t)width * height * 3);
+    glFinish();
+    glReadBuffer(GL_BACK);  // Mesa copies the back buffer out on a swap and keeps it
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
+    Shot shot;
+    shot.width = width;
+    shot.height = height;
+    for (int y = height - 1; y >= 0; --y)
+        shot.rgb.insert(shot.rgb.end(), bottomUp.begin() + (size_t)y * width * 3,
+                        bottomUp.begin() + (size_t)(y + 1) * width * 3);
+    return shot;
 }

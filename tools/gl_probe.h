@@ -1,5 +1,8 @@
-// Counting what the lab has made, asked of GL and GLUT themselves: for the tests and the benchmark.
+// What the lab has made and drawn, asked of GL and GLUT themselves: for the tests and the tools.
 #pragma once
+
+#include "xgrab.h"
 
 int texturesAlive();  // texture names GL knows, among the first 4095
 int menusCreated();   // freeglut numbers menus in order: a probe's id tells how many came before
+Shot readFrame(int width, int height);  // the frame just drawn (the back buffer), top row first

@@ -6,7 +6,7 @@
 #include "app/startup.h"
 #include "camera/camera.h"
 #include "scene/surface.h"
-#include "xgrab.h"
+#include "gl_probe.h"
 
 #include <GL/freeglut.h>
 
@@ -15,22 +15,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-static Shot backBuffer()
-{
-    std::vector<unsigned char> bottomUp((size_t)WINDOW_WIDTH * WINDOW_HEIGHT * 3);
-    glFinish();
-    glReadBuffer(GL_BACK);  // Mesa keeps the back buffer's contents over a swap
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-    Shot shot;
-    shot.width = WINDOW_WIDTH;
-    shot.height = WINDOW_HEIGHT;
-    for (int y = WINDOW_HEIGHT - 1; y >= 0; --y)
-        shot.rgb.insert(shot.rgb.end(), bottomUp.begin() + (size_t)y * WINDOW_WIDTH * 3,
-                        bottomUp.begin() + (size_t)(y + 1) * WINDOW_WIDTH * 3);
-    return shot;
-}
 
 int main(int argc, char** argv)
 {
@@ -45,7 +29,7 @@ int main(int argc, char** argv)
         glutMainLoopEvent();
         usleep(10000);
     }
-    if (!textureIds[DRYWALL] || !writePpm(dir + "/first.ppm", backBuffer())) {
+    if (!textureIds[DRYWALL] || !writePpm(dir + "/first.ppm", readFrame(WINDOW_WIDTH, WINDOW_HEIGHT))) {
         fprintf(stderr, "lab-pose: no first frame\n");
         return 1;
     }
@@ -59,7 +43,7 @@ int main(int argc, char** argv)
         eyeX = p[0]; eyeY = p[1]; eyeZ = p[2];
         centerX = p[3]; centerY = p[4]; centerZ = p[5];
         display();
-        if (!writePpm(dir + "/" + name + ".ppm", backBuffer())) {
+        if (!writePpm(dir + "/" + name + ".ppm", readFrame(WINDOW_WIDTH, WINDOW_HEIGHT))) {
             fprintf(stderr, "lab-pose: cannot write %s\n", name);
             return 1;
         }
