@@ -29,6 +29,21 @@ static void halveImage(int components, int width, int height, const unsigned cha
             }
 }
 
+// Adds one row of a box to the totals: its left pixel at wLeft, the whole pixels between
+// at wMiddle, its right pixel at wRight, in GLU's order of sums. Returns the right pixel.
+static const unsigned char* addRow(float* totals, const unsigned char* temp, int components, int between,
+                                   float wLeft, float wMiddle, float wRight)
+{
+    for (int k = 0; k < components; ++k) totals[k] += temp[k] * wLeft;
+    for (int l = 0; l < between; ++l) {
+        temp += components;
+        for (int k = 0; k < components; ++k) totals[k] += temp[k] * wMiddle;
+    }
+    temp += components;
+    for (int k = 0; k < components; ++k) totals[k] += temp[k] * wRight;
+    return temp;
+}
+
 // The box's edges are stepped in float, integer and fraction apart, so output pixels land
 // where GLU's do; reads past the last row are clamped to it.
 void scaleImage(int components, int width, int height, const unsigned char* in, int rowBytes,
@@ -62,32 +77,16 @@ void scaleImage(int components, int width, int height, const unsigned char* in, 
             int xindex = lowxInt * group;
             const unsigned char* temp;
             if (highyInt > lowyInt && highxInt > lowxInt) {
+                int between = highxInt - lowxInt - 1;
                 // first row
                 float yPercent = 1 - lowyFloat;
-                temp = in + xindex + (size_t)lowyInt * rowBytes;
-                float percent = yPercent * (1 - lowxFloat);
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
-                const unsigned char* left = temp;
-                for (int l = lowxInt + 1; l < highxInt; ++l) {
-                    temp += group;
-                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
-                }
-                temp += group;
-                const unsigned char* right = temp;
-                percent = yPercent * highxFloat;
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                const unsigned char* left = in + xindex + (size_t)lowyInt * rowBytes;
+                const unsigned char* right = addRow(totals, left, components, between, yPercent * (1 - lowxFloat),
+                                                    yPercent, yPercent * highxFloat);
                 // last row
                 yPercent = highyFloat;
-                percent = yPercent * (1 - lowxFloat);
-                temp = in + xindex + (size_t)highyInt * rowBytes;
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
-                for (int l = lowxInt + 1; l < highxInt; ++l) {
-                    temp += group;
-                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
-                }
-                temp += group;
-                percent = yPercent * highxFloat;
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                addRow(totals, in + xindex + (size_t)highyInt * rowBytes, components, between,
+                       yPercent * (1 - lowxFloat), yPercent, yPercent * highxFloat);
                 // first and last columns, rows between
                 for (int m = lowyInt + 1; m < highyInt; ++m) {
                     left += rowBytes;
@@ -109,16 +108,8 @@ void scaleImage(int components, int width, int height, const unsigned char* in, 
                 for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
             } else if (highxInt > lowxInt) {
                 float yPercent = highyFloat - lowyFloat;
-                float percent = (1 - lowxFloat) * yPercent;
-                temp = in + xindex + (size_t)lowyInt * rowBytes;
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
-                for (int l = lowxInt + 1; l < highxInt; ++l) {
-                    temp += group;
-                    for (int k = 0; k < components; ++k) totals[k] += temp[k] * yPercent;
-                }
-                temp += group;
-                percent = yPercent * highxFloat;
-                for (int k = 0; k < components; ++k) totals[k] += temp[k] * percent;
+                addRow(totals, in + xindex + (size_t)lowyInt * rowBytes, components, highxInt - lowxInt - 1,
+                       (1 - lowxFloat) * yPercent, yPercent, yPercent * highxFloat);
             } else {
                 float percent = (highyFloat - lowyFloat) * (highxFloat - lowxFloat);
                 temp = in + xindex + (size_t)lowyInt * rowBytes;
