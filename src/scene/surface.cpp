@@ -8,12 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// ---- the images: the folder they are read from, chosen at the first image drawn, and
-// one texture object per file, made when first drawn
+// ---- the images, and one texture object per file, made when first drawn
 const char* const labImageFiles[LAB_IMAGE_COUNT] = {
     "drywall.tga", "screens.tga", "freehand1.tga", "carpet.tga", "login.tga", "smallscr.tga", "Keyboard.tga",
 };
-static std::string dataFolder;  // empty until chosen
 GLuint textureIds[LAB_IMAGE_COUNT];
 
 // Where the folder may be, in the order it is looked for.
@@ -56,15 +54,10 @@ static std::string chooseDataFolder()
     return prefix + INSTALLED_DATA;
 }
 
-const std::string& labDataFolder()
-{
-    if (dataFolder.empty()) dataFolder = chooseDataFolder();
-    return dataFolder;
-}
-
 std::string labImagePath(LabImage image)
 {
-    return labDataFolder() + "/" + labImageFiles[image];
+    static const std::string folder = chooseDataFolder();  // chosen at the first image, then kept
+    return folder + "/" + labImageFiles[image];
 }
 
 static void bindLabTexture(LabImage image)

@@ -11,11 +11,10 @@ enum LabImage { DRYWALL, SCREENS, FREEHAND, CARPET, LOGIN, SMALLSCR, KEYBOARD, L
 extern const char* const labImageFiles[LAB_IMAGE_COUNT];  // names within the image folder
 extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface is drawn
 
-// The folder the images are read from, chosen at the first call and kept:
-// $OSTREL_LAB_DATA when it is set (and then nothing else), else data/ under the working
-// folder when it exists, else share/ostrel-lab/data under the running program's prefix.
-const std::string& labDataFolder();
-std::string labImagePath(LabImage image);  // the image folder and the image's file name
+// The image's file in the folder the images are read from, chosen at the first call and
+// kept: $OSTREL_LAB_DATA when it is set (and then nothing else), else data/ under the
+// working folder when it exists, else share/ostrel-lab/data under the running program's prefix.
+std::string labImagePath(LabImage image);
 
 // Emissive surfaces light themselves (the room); ambient-only ones keep the emission black.
 enum SurfaceVariant { EMISSIVE, AMBIENT_ONLY };
