@@ -62,7 +62,8 @@ static size_t primitiveStart;
 
 // ---- matrices
 
-static Matrix& top() { return matrixMode == GL_PROJECTION ? projectionStack.back() : modelviewStack.back(); }
+static std::vector<Matrix>& currentStack() { return matrixMode == GL_PROJECTION ? projectionStack : modelviewStack; }
+static Matrix& top() { return currentStack().back(); }
 
 static void changed()
 {
@@ -97,14 +98,14 @@ void glLoadIdentity()
 
 void glPushMatrix()
 {
-    std::vector<Matrix>& stack = matrixMode == GL_PROJECTION ? projectionStack : modelviewStack;
+    std::vector<Matrix>& stack = currentStack();
     if (stack.size() < (matrixMode == GL_PROJECTION ? PROJECTION_DEPTH : MODELVIEW_DEPTH))
         stack.push_back(stack.back());
 }
 
 void glPopMatrix()
 {
-    std::vector<Matrix>& stack = matrixMode == GL_PROJECTION ? projectionStack : modelviewStack;
+    std::vector<Matrix>& stack = currentStack();
     if (stack.size() > 1) stack.pop_back();
     changed();
 }

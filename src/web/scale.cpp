@@ -44,6 +44,20 @@ static const unsigned char* addRow(float* totals, const unsigned char* temp, int
     return temp;
 }
 
+// Moves a box on by one output pixel along an axis: the low edge takes the high edge's
+// place, and the high edge steps by the pixel's size in source pixels, whole and fraction apart.
+static void stepEdges(int& lowInt, float& lowFloat, int& highInt, float& highFloat, int convInt, float convFloat)
+{
+    lowInt = highInt;
+    lowFloat = highFloat;
+    highInt += convInt;
+    highFloat += convFloat;
+    if (highFloat > 1) {
+        highFloat -= 1;
+        highInt++;
+    }
+}
+
 // The box's edges are stepped in float, integer and fraction apart, so output pixels land
 // where GLU's do; reads past the last row are clamped to it.
 void scaleImage(int components, int width, int height, const unsigned char* in, int rowBytes,
@@ -127,23 +141,8 @@ void scaleImage(int components, int width, int height, const unsigned char* in, 
             }
             unsigned char* o = out + ((size_t)i * newWidth + j) * components;
             for (int k = 0; k < components; ++k) o[k] = (unsigned char)(totals[k] / area);
-
-            lowxInt = highxInt;
-            lowxFloat = highxFloat;
-            highxInt += convxInt;
-            highxFloat += convxFloat;
-            if (highxFloat > 1) {
-                highxFloat -= 1;
-                highxInt++;
-            }
+            stepEdges(lowxInt, lowxFloat, highxInt, highxFloat, convxInt, convxFloat);
         }
-        lowyInt = highyInt;
-        lowyFloat = highyFloat;
-        highyInt += convyInt;
-        highyFloat += convyFloat;
-        if (highyFloat > 1) {
-            highyFloat -= 1;
-            highyInt++;
-        }
+        stepEdges(lowyInt, lowyFloat, highyInt, highyFloat, convyInt, convyFloat);
     }
 }

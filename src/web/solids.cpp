@@ -100,10 +100,10 @@ void labCylinder(double base, double top, double height, int slices, int stacks)
     GLfloat sines[MAX_SLICES + 1], cosines[MAX_SLICES + 1], normalSines[MAX_SLICES + 1], normalCosines[MAX_SLICES + 1];
     for (int i = 0; i < slices; ++i) {
         GLfloat angle = (GLfloat)(2 * M_PI * i / slices);
-        normalSines[i] = xyNormalRatio * (GLfloat)sin(angle);
-        normalCosines[i] = xyNormalRatio * (GLfloat)cos(angle);
         sines[i] = (GLfloat)sin(angle);
         cosines[i] = (GLfloat)cos(angle);
+        normalSines[i] = xyNormalRatio * sines[i];
+        normalCosines[i] = xyNormalRatio * cosines[i];
     }
     sines[slices] = sines[0];
     cosines[slices] = cosines[0];
