@@ -7,7 +7,7 @@
 #include "camera/camera.h"
 #include "scene/lighting.h"
 #include "scene/surface.h"
-#include "texture/tga.h"
+#include "texture/texture.h"
 
 #include <GL/freeglut.h>
 
@@ -38,23 +38,16 @@ static long rssKb()
 }
 
 // What reading and building every textured surface's image anew costs, as each frame
-// would if textures were not kept: the reader and gluBuild2DMipmaps, 40 times.
+// would if textures were not kept: loadTexture (the reader and gluBuild2DMipmaps), 40 times.
 static double reloadAllSurfacesMs()
 {
     const int surfaces[LAB_IMAGE_COUNT] = {5, 1, 1, 1, 3, 6, 23};  // per image, in table order
     double start = nowMs();
     for (int image = 0; image < LAB_IMAGE_COUNT; ++image)
         for (int n = 0; n < surfaces[image]; ++n) {
-            TGAImage* tga = loadTGA(labImagePath((LabImage)image).c_str());
-            if (!tga) exit(1);
             GLuint id;
-            glGenTextures(1, &id);
-            glBindTexture(GL_TEXTURE_2D, id);
-            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-            gluBuild2DMipmaps(GL_TEXTURE_2D, tga->bytesPerPixel, tga->width, tga->height,
-                              tga->bytesPerPixel == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, tga->imageData);
+            loadTexture(&id, labImagePath((LabImage)image).c_str(), 0);
             glDeleteTextures(1, &id);
-            freeTGA(tga);
         }
     glFinish();
     return nowMs() - start;

@@ -17,19 +17,32 @@ static double nowSeconds()
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-// Copies `bytes` bytes between two fresh blocks for as long as the decoding ran; MB/s.
-static double memcpySpeed(size_t bytes)
+// Runs step(run) over and over, at least ten times and for half a second; the seconds
+// taken, or -1 when a step fails.
+template <class Step>
+static double timeRuns(Step step, int& runs)
 {
-    std::vector<unsigned char> from(bytes, 1), to(bytes);
-    int runs = 0;
+    runs = 0;
     double start = nowSeconds(), elapsed = 0;
     while (elapsed < 0.5 || runs < 10) {
-        memcpy(to.data(), from.data(), bytes);
-        from[runs % bytes] = to[(runs * 7) % bytes];  // keeps the copies from being folded away
+        if (!step(runs)) return -1;
         ++runs;
         elapsed = nowSeconds() - start;
     }
-    return bytes * (double)runs / elapsed / 1e6;
+    return elapsed;
+}
+
+// Copies `bytes` bytes between two warm blocks, the same way; MB/s.
+static double memcpySpeed(size_t bytes)
+{
+    std::vector<unsigned char> from(bytes, 1), to(bytes);
+    int runs;
+    double seconds = timeRuns([&](int run) {
+        memcpy(to.data(), from.data(), bytes);
+        from[run % bytes] = to[(run * 7) % bytes];  // keeps the copies from being folded away
+        return true;
+    }, runs);
+    return bytes * (double)runs / seconds / 1e6;
 }
 
 int main(int argc, char** argv)
@@ -51,19 +64,17 @@ int main(int argc, char** argv)
         while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
         fclose(f);
 
-        int runs = 0;
+        int runs;
         size_t decodedBytes = 0;
-        const char* kind = "";
-        double start = nowSeconds(), elapsed = 0;
-        while (elapsed < 0.5 || runs < 10) {
+        double elapsed = timeRuns([&](int) {
             TGAImage* image = decodeTGA(data.data(), data.size(), name);
-            if (!image) return 1;
+            if (!image) return false;
             decodedBytes = (size_t)image->width * image->height * image->bytesPerPixel;
             freeTGA(image);
-            ++runs;
-            elapsed = nowSeconds() - start;
-        }
-        kind = data[2] == 10 ? (data[16] == 32 ? "rle32" : "rle24") : data[16] == 16 ? "raw16" : data[16] == 32 ? "raw32" : "raw24";
+            return true;
+        }, runs);
+        if (elapsed < 0) return 1;
+        const char* kind = data[2] == 10 ? (data[16] == 32 ? "rle32" : "rle24") : data[16] == 16 ? "raw16" : data[16] == 32 ? "raw32" : "raw24";
         double decodeSpeed = decodedBytes * runs / elapsed / 1e6;
         double copySpeed = memcpySpeed(decodedBytes);
         printf("{\"file\": \"%s\", \"kind\": \"%s\", \"decodes\": %d, \"us_per_decode\": %.1f, "
