@@ -4,7 +4,7 @@
 // Usage: node tools/web_bench.mjs [FRAMES]  (after ./lab web --no-serve, and npm ci in
 // tests/web); prints one JSON line. tools/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
-import { serve } from './web_serve.mjs';
+import { launchChromium, serve } from './web_serve.mjs';
 
 const require = createRequire(new URL('../tests/web/package.json', import.meta.url));
 
@@ -12,12 +12,7 @@ export async function browserBench(site, frames) {
   const { chromium } = require('playwright-core');
   const server = await serve(site, 0);
   const url = `http://localhost:${server.address().port}/`;
-  const browser = await chromium.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--enable-unsafe-swiftshader', '--use-angle=swiftshader'],
-  });
+  const browser = await launchChromium(chromium);
   try {
     const page = await browser.newPage();
     await page.goto(`${url}?bench=${frames + 1}`);

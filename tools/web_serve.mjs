@@ -1,6 +1,7 @@
 // A static file server for the browser build: node tools/web_serve.mjs DIR PORT.
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
 // compilation), and prints the address once it listens. Port 0 picks a free one.
+// Also opens Debian's Chromium the way the browser tests and the benchmark need it.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import { extname, join, normalize, resolve } from 'node:path';
@@ -31,6 +32,17 @@ export function serve(dir, port) {
   return new Promise((resolveListen, reject) => {
     server.once('error', reject);
     server.listen(port, '127.0.0.1', () => resolveListen(server));
+  });
+}
+
+// Headless, WebGL 2 through SwiftShader, and none of the background connections this
+// machine's closed network would refuse. `chromium` is playwright-core's.
+export function launchChromium(chromium) {
+  return chromium.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--enable-unsafe-swiftshader', '--use-angle=swiftshader'],
   });
 }
 

@@ -10,11 +10,10 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { serve } from '../../tools/web_serve.mjs';
+import { launchChromium, serve } from '../../tools/web_serve.mjs';
 
 const SITE = process.env.OSTREL_WEB_BUILD || 'build-web';
 const NATIVE = process.env.OSTREL_BUILD || 'build';
-const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 const OUT = join(SITE, 'test-pictures');  // the browser's pictures, for a look after a failure
 const SIZE = 500;
 const TOLERANCE = 8;        // levels of 255, per channel
@@ -169,12 +168,7 @@ before(async () => {
   native = nativePictures();
   server = await serve(SITE, 0);
   url = `http://localhost:${server.address().port}/`;
-  browser = await chromium.launch({
-    executablePath: CHROMIUM,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--enable-unsafe-swiftshader', '--use-angle=swiftshader'],
-  });
+  browser = await launchChromium(chromium);
 });
 
 after(async () => {
