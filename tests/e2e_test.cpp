@@ -193,7 +193,7 @@ Shot settle(Lab& lab)
 Shot reference(const char* name)
 {
     Shot s;
-    readPpm(std::string(OSTREL_SOURCE) + "/tests/reference/" + name + ".ppm", s);
+    readPpm(sourcePath(std::string("tests/reference/") + name + ".ppm"), s);
     return s;
 }
 

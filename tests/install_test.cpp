@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
 #include "lab_process.h"
+#include "tga_support.h"
 #include "xgrab.h"
 
 #include <csignal>
@@ -79,11 +80,12 @@ std::set<std::string> filesUnder(const std::string& prefix)
 
 void writeSolidTga(const std::string& path, const uint8_t rgb[3])
 {
-    const int side = 16;
-    unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, side, 0, side, 0, 24, 0};
-    std::ofstream out(path, std::ios::binary);
-    out.write((const char*)header, sizeof header);
-    for (int i = 0; i < side * side; ++i) out << rgb[2] << rgb[1] << rgb[0];  // stored B, G, R
+    Header h;
+    h.width = h.height = 16;
+    Bytes body;
+    for (int i = 0; i < h.width * h.height; ++i) body.insert(body.end(), {rgb[2], rgb[1], rgb[0]});  // stored B, G, R
+    Bytes file = tga(h, body);
+    std::ofstream(path, std::ios::binary).write((const char*)file.data(), file.size());
 }
 
 // A folder holding the shipped images with a magenta carpet.
