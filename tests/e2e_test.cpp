@@ -646,7 +646,8 @@ TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
 {
     const Fault faults[] = {
         {"no data folder", "rm -r data", besideTheProgram("drywall.tga"), true, "No such file or directory"},
-        {"one image missing", "rm data/carpet.tga", "data/carpet.tga", true, "No such file or directory"},
+        {"one image missing here or installed", "rm data/carpet.tga", besideTheProgram("carpet.tga"), true,
+         "No such file or directory"},
         {"an empty file", ": > data/Keyboard.tga", "data/Keyboard.tga", false, "header is 0 of 18 bytes"},
         {"a folder for a file", "rm data/login.tga && mkdir data/login.tga", "data/login.tga", false,
          "Is a directory"},
@@ -680,6 +681,26 @@ TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
         EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
         system(("rm -rf " + dir).c_str());
     }
+}
+
+// The picture ./lab run takes without a display: a lab that stops on a broken image ends
+// lab-shot at once with the reader's line and the lab's status, and no picture is left,
+// not even an old one. The wait is lab-shot's own (as ./lab run gives it), twice this test's.
+TEST_F(EndToEnd, TheHeadlessPictureEndsWithTheLabAndLeavesNoPicture)
+{
+    char tmpl[] = "/tmp/ostrel-shot-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    std::string prepare = "cd " + dir + " && cp -r " OSTREL_SOURCE "/data . && head -c 1218 data/carpet.tga > x && " +
+                          "mv x data/carpet.tga && echo old > lab.ppm";
+    ASSERT_EQ(system(prepare.c_str()), 0);
+    LabProcess shot;
+    ASSERT_TRUE(shot.start(LAB_SHOT, dir, {"lab.ppm", "120", OSTREL_BINARY}));
+    ASSERT_TRUE(shot.exited(60)) << "lab-shot still waits for a lab that has ended";
+    EXPECT_TRUE(WIFEXITED(shot.status));
+    EXPECT_EQ(WEXITSTATUS(shot.status), 1);
+    EXPECT_EQ(slurp(shot.err), "data/carpet.tga: file ends early: 1200 bytes of pixel data where 131072 are needed\n");
+    EXPECT_NE(access((dir + "/lab.ppm").c_str(), F_OK), 0) << "the old picture is gone";
+    system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

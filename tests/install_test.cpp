@@ -35,6 +35,7 @@ const char* const INSTALLED_FILES[] = {
     "share/doc/ostrel-lab/copyright",
     "share/icons/hicolor/256x256/apps/ostrel-lab.png",
     "share/man/man6/ostrel-lab.6.gz",
+    "share/metainfo/invalid.ostrel_lab.OstrelLab.metainfo.xml",
     "share/ostrel-lab/data/Keyboard.tga",
     "share/ostrel-lab/data/carpet.tga",
     "share/ostrel-lab/data/drywall.tga",
@@ -248,11 +249,18 @@ TEST_F(Installed, OstrelLabDataComesFirst)
     expectMagentaFloor(firstFrameOf(program(), OSTREL_SOURCE, {}, folder.c_str()), "OSTREL_LAB_DATA");
 }
 
-TEST_F(Installed, AFolderOwnDataComesBeforeTheInstalledImages)
+// File by file: what the working folder's data/ holds of the seven comes before the
+// installed images, and only that. Many home folders have a data/ about something else.
+TEST_F(Installed, AFolderOwnDataIsReadFileByFile)
 {
-    std::string dir = scratch + "/own";
-    magentaData(dir + "/data");
-    expectMagentaFloor(firstFrameOf(program(), dir), "data/ under the working folder");
+    std::string unrelated = scratch + "/unrelated";
+    shell("mkdir -p '" + unrelated + "/data/2025' && echo 1,2 > '" + unrelated + "/data/sales.csv'");
+    expectSameView(firstFrameOf(program(), unrelated), fromRepository, "beside an unrelated data/");
+
+    std::string floorOnly = scratch + "/floor-only";
+    shell("mkdir -p '" + floorOnly + "/data'");
+    writeSolidTga(floorOnly + "/data/carpet.tga", MAGENTA);
+    expectMagentaFloor(firstFrameOf(program(), floorOnly), "data/ holding only carpet.tga");
 }
 
 TEST_F(Installed, AnOstrelLabDataWithoutImagesIsReportedNotPassedOver)

@@ -275,7 +275,7 @@ TEST(Failures, EachReasonIsOneLineNamingTheFile)
     Header empty;
     empty.width = 0;
     const struct { Bytes file; const char* reason; } cases[] = {
-        {tga(depth8, {1}), "unsupported pixel depth 8"},
+        {tga(depth8, {1}), "a true-colour image of 8 bits: only 16, 24 or 32 bits are read: save it at 24 or 32 bits"},
         {tga(empty), "image has no pixels (0 x 1)"},
         {Bytes(10, 0), "file ends early: header is 10 of 18 bytes"},
         {tga({}, {1, 2}), "file ends early: 2 bytes of pixel data where 3 are needed"},
@@ -397,6 +397,33 @@ TEST(OtherWriters, ImageMagickFilesDecodeExactly)
         remove(out.c_str());
     }
     remove(src.c_str());
+    rmdir(dir.c_str());
+}
+
+// What an image editor saves when asked for grey or a palette, and a PNG under a .tga
+// name: each refused with a line that says what the file is and what to do.
+TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
+{
+    const char* const SAVE = ": only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour\n";
+    const struct { const char* command; std::string reason; } cases[] = {
+        {"convert -size 4x3 gradient: -type Grayscale tga:", std::string("a grey image of 8 bits") + SAVE},
+        {"convert -size 4x3 gradient: -type Grayscale -compress RLE tga:", std::string("a grey image of 8 bits") + SAVE},
+        {"convert -size 4x3 plasma:fractal -colors 8 -type Palette tga:",
+         std::string("a colour-mapped image of 8 bits") + SAVE},
+        {"convert -size 4x3 plasma:fractal -colors 8 -type Palette -compress RLE tga:",
+         std::string("a colour-mapped image of 8 bits") + SAVE},
+        {"convert -size 4x3 xc:red png:", "not a TGA image (image type 78, pixel depth 0)\n"},
+    };
+    std::string dir = tempDir();
+    std::string file = dir + "/picture.tga";
+    for (const auto& c : cases) {
+        std::string cmd = c.command + file;
+        ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(loadTGA(file.c_str()), nullptr) << c.command;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), file + ": " + c.reason) << c.command;
+    }
+    remove(file.c_str());
     rmdir(dir.c_str());
 }
 

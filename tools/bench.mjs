@@ -36,10 +36,10 @@ progress('TGA decoding against memcpy');
 const decodes = jsonLines('build/tga-bench', []);
 
 let web = null;
-if (existsSync('build-web/index.html')) {
+if (existsSync('build-web/site/index.html')) {
     progress(`browser frame, ${WEB_FRAMES} frames at each camera state`);
     const { browserBench } = await import('./web_bench.mjs');
-    web = await browserBench('build-web', WEB_FRAMES);
+    web = await browserBench('build-web/site', WEB_FRAMES);
 } else {
     progress('no browser build (./lab web --no-serve makes one): browser figures left out');
 }

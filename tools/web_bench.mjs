@@ -47,5 +47,5 @@ export async function browserBench(site, frames) {
 }
 
 if (import.meta.url === `file://${process.argv[1]}`) {
-  console.log(JSON.stringify(await browserBench('build-web', Number(process.argv[2] || 300))));
+  console.log(JSON.stringify(await browserBench('build-web/site', Number(process.argv[2] || 300))));
 }

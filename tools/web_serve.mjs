@@ -46,8 +46,17 @@ export function launchChromium(chromium) {
   });
 }
 
+// A port that cannot be had is one plain line, not a stack trace: ./lab web has checked
+// the number, so what is left is a port in use or one the system will not give.
 if (import.meta.url === `file://${process.argv[1]}`) {
-  const [dir = 'build-web', port = '8080'] = process.argv.slice(2);
-  const server = await serve(dir, Number(port));
-  console.log(`http://localhost:${server.address().port}/`);
+  const [dir = 'build-web/site', port = '8080'] = process.argv.slice(2);
+  try {
+    const server = await serve(dir, Number(port));
+    console.log(`http://localhost:${server.address().port}/`);
+  } catch (e) {
+    console.error(e.code === 'EADDRINUSE'
+      ? `lab: port ${port} is in use: choose another with --port N`
+      : `lab: cannot serve on port ${port}: ${e.message}`);
+    process.exit(1);
+  }
 }

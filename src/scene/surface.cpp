@@ -14,19 +14,19 @@ const char* const labImageFiles[LAB_IMAGE_COUNT] = {
 };
 GLuint textureIds[LAB_IMAGE_COUNT];
 
-// Where the folder may be, in the order it is looked for.
+// Where an image may be, in the order it is looked for.
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
 
-static bool isFolder(const char* path)
+static bool exists(const std::string& path)
 {
     struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    return stat(path.c_str(), &st) == 0;
 }
 
 // The folder above the one holding the running program, as the kernel names it. False
-// where there is no /proc (the browser): then only the first two places are looked at.
+// where there is no /proc (the browser): then only data/ is looked at.
 static bool programPrefix(std::string& prefix)
 {
     char exe[PATH_MAX];
@@ -41,23 +41,32 @@ static bool programPrefix(std::string& prefix)
     return true;
 }
 
-static std::string chooseDataFolder()
+// The folder named by the variable, "" when it is unset or empty. A named folder must
+// hold the images: a wrong name is reported, not passed over.
+static std::string namedFolder()
 {
     const char* named = getenv(DATA_VARIABLE);
-    if (named && *named) {  // it must hold the images: a wrong name is reported, not passed over
-        std::string folder = named;
-        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-        return folder;
-    }
+    std::string folder = named ? named : "";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+static std::string installedFolder()
+{
     std::string prefix;
-    if (isFolder(LOCAL_DATA) || !programPrefix(prefix)) return LOCAL_DATA;
-    return prefix + INSTALLED_DATA;
+    return programPrefix(prefix) ? prefix + INSTALLED_DATA : "";
 }
 
 std::string labImagePath(LabImage image)
 {
-    static const std::string folder = chooseDataFolder();  // chosen at the first image, then kept
-    return folder + "/" + labImageFiles[image];
+    static const std::string named = namedFolder(), installed = installedFolder();  // looked at once, then kept
+    std::string file = std::string("/") + labImageFiles[image];
+    if (!named.empty()) return named + file;
+    // File by file: a data/ that lacks this image, or holds something else entirely,
+    // leaves it to the installed one.
+    std::string local = LOCAL_DATA + file;
+    if (installed.empty() || exists(local)) return local;
+    return installed + file;
 }
 
 static void bindLabTexture(LabImage image)

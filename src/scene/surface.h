@@ -1,4 +1,4 @@
-// The lab's seven pictures, the folder they are read from, and the one way a textured quad of the lab is drawn.
+// The lab's seven pictures, where each is read from, and the one way a textured quad of the lab is drawn.
 #pragma once
 
 #include <GL/gl.h>
@@ -11,9 +11,9 @@ enum LabImage { DRYWALL, SCREENS, FREEHAND, CARPET, LOGIN, SMALLSCR, KEYBOARD, L
 extern const char* const labImageFiles[LAB_IMAGE_COUNT];  // names within the image folder
 extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface is drawn
 
-// The image's file in the folder the images are read from, chosen at the first call and
-// kept: $OSTREL_LAB_DATA when it is set (and then nothing else), else data/ under the
-// working folder when it exists, else share/ostrel-lab/data under the running program's prefix.
+// Where the image is read from: in $OSTREL_LAB_DATA when it is set (and then nothing
+// else), else in data/ under the working folder when that file is there, else in
+// share/ostrel-lab/data under the running program's prefix. Each image is looked up alone.
 std::string labImagePath(LabImage image);
 
 // Emissive surfaces light themselves (the room); ambient-only ones keep the emission black.

@@ -22,6 +22,46 @@ static TGAImage* fail(const char* name, const char* fmt, ...)
     return NULL;
 }
 
+// ---- what a refused header holds, told in words a person saving the file can act on
+
+enum TgaKind { NOT_TGA, NO_IMAGE, COLOUR_MAPPED, TRUE_COLOUR, GREY };
+
+static TgaKind kindOf(unsigned char imageType, unsigned char bits)
+{
+    static const unsigned char TGA_DEPTHS[] = {8, 15, 16, 24, 32};  // every depth a TGA file can have
+    if (!memchr(TGA_DEPTHS, bits, sizeof TGA_DEPTHS)) return NOT_TGA;
+    switch (imageType) {
+    case 0: return NO_IMAGE;
+    case 1: case 9: case 32: case 33: return COLOUR_MAPPED;  // 32 and 33: the old compressed maps
+    case 2: case 10: return TRUE_COLOUR;
+    case 3: case 11: return GREY;
+    default: return NOT_TGA;
+    }
+}
+
+static const char* const SAVE_AS_TRUE_COLOUR =
+    "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour";
+
+static TGAImage* refuseKind(const char* name, unsigned char imageType, unsigned char bits)
+{
+    switch (kindOf(imageType, bits)) {
+    case NOT_TGA:
+        return fail(name, "not a TGA image (image type %u, pixel depth %u)", imageType, bits);
+    case NO_IMAGE:
+        return fail(name, "a TGA file holding no image (image type 0)");
+    case COLOUR_MAPPED:
+        return fail(name, "a colour-mapped image of %u bits: %s", bits, SAVE_AS_TRUE_COLOUR);
+    case GREY:
+        return fail(name, "a grey image of %u bits: %s", bits, SAVE_AS_TRUE_COLOUR);
+    case TRUE_COLOUR:
+        break;
+    }
+    if (imageType == RLE_TRUECOLOR)
+        return fail(name, "a run-length image of %u bits: run-length images are read at 24 or 32 bits: "
+                    "save it at 24 or 32 bits", bits);
+    return fail(name, "a true-colour image of %u bits: only 16, 24 or 32 bits are read: save it at 24 or 32 bits", bits);
+}
+
 static unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
 
 // ---- decoders: each fills `out` in file row order, returning false if the data run out
@@ -141,15 +181,17 @@ TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
     unsigned char bits = data[16];
     unsigned char descriptor = data[17];
 
+    // The kind first: a file of another format says so, rather than seeming cut short.
+    bool rle = imageType == RLE_TRUECOLOR;
+    if (rle ? (bits != 24 && bits != 32) : (bits != 16 && bits != 24 && bits != 32))
+        return refuseKind(name, imageType, bits);
+
     // A true-colour file may still carry a colour map: its pixels follow it.
     size_t offset = HEADER_SIZE + length;
     if (colorMapType == 1) offset += (size_t)colorMapLength * ((colorMapBits + 7) / 8);
     if (offset > size)
         return fail(name, "file ends early: image ID or colour map runs past the end");
 
-    bool rle = imageType == RLE_TRUECOLOR;
-    if (rle ? (bits != 24 && bits != 32) : (bits != 16 && bits != 24 && bits != 32))
-        return fail(name, "unsupported pixel depth %u%s", bits, rle ? " for a run-length image" : "");
     if (width == 0 || height == 0)
         return fail(name, "image has no pixels (%u x %u)", width, height);
     size_t pixelCount = (size_t)width * height;

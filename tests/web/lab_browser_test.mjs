@@ -12,9 +12,10 @@ import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { launchChromium, serve } from '../../tools/web_serve.mjs';
 
-const SITE = process.env.OSTREL_WEB_BUILD || 'build-web';
+const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
+const SITE = join(WEB_BUILD, 'site');
 const NATIVE = process.env.OSTREL_BUILD || 'build';
-const OUT = join(SITE, 'test-pictures');  // the browser's pictures, for a look after a failure
+const OUT = join(WEB_BUILD, 'test-pictures');  // the browser's pictures, for a look after a failure; not part of the site
 const SIZE = 500;
 const TOLERANCE = 8;        // levels of 255, per channel
 const REQUIRED_SHARE = 99;  // per cent of the canvas within the tolerance
