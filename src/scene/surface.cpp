@@ -19,10 +19,10 @@ static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
 
-static bool exists(const std::string& path)
+static bool exists(const std::string& path, bool folder = false)
 {
     struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    return stat(path.c_str(), &st) == 0 && (!folder || S_ISDIR(st.st_mode));
 }
 
 // The folder above the one holding the running program, as the kernel names it. False
@@ -51,10 +51,13 @@ static std::string namedFolder()
     return folder;
 }
 
+// "" where there is none, as for a program run from its build folder: an image missing
+// there is then named where the user would put it, under data/.
 static std::string installedFolder()
 {
     std::string prefix;
-    return programPrefix(prefix) ? prefix + INSTALLED_DATA : "";
+    if (!programPrefix(prefix) || !exists(prefix + INSTALLED_DATA, true)) return "";
+    return prefix + INSTALLED_DATA;
 }
 
 std::string labImagePath(LabImage image)
