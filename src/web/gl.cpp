@@ -25,7 +25,7 @@ static const size_t MODELVIEW_DEPTH = 32, PROJECTION_DEPTH = 2;  // GL's minimum
 static std::vector<Matrix> modelviewStack(1, IDENTITY), projectionStack(1, IDENTITY);
 static GLenum matrixMode = GL_MODELVIEW;
 static bool normalMatrixStale = true;
-static GLfloat normalMatrix[9];  // inverse transpose of the modelview's upper 3 x 3, column-major
+static GLfloat normalMatrix[12];  // inverse transpose of the modelview's upper 3 x 3, by columns of four
 
 static GLfloat clearColour[4] = {0, 0, 0, 0};
 static bool depthTest, lighting, texturing;
@@ -195,7 +195,7 @@ static void updateNormalMatrix()
     GLfloat det = a[0] * c[0] + a[1] * c[1] + a[2] * c[2];
     // The cofactor matrix over the determinant is the inverse's transpose; kept by columns.
     for (int row = 0; row < 3; ++row)
-        for (int col = 0; col < 3; ++col) normalMatrix[col * 3 + row] = det != 0 ? c[row * 3 + col] / det : 0;
+        for (int col = 0; col < 3; ++col) normalMatrix[col * 4 + row] = det != 0 ? c[row * 3 + col] / det : 0;
     normalMatrixStale = false;
 }
 
@@ -313,7 +313,9 @@ static void currentState(WebState& s)
     memcpy(s.ambient, materialAmbient, sizeof s.ambient);
     memcpy(s.diffuse, materialDiffuse, sizeof s.diffuse);
     memcpy(s.emission, materialEmission, sizeof s.emission);
-    memcpy(s.texCoord, currentTexCoord, sizeof s.texCoord);
+    s.texCoord[0] = currentTexCoord[0];
+    s.texCoord[1] = currentTexCoord[1];
+    s.texCoord[2] = s.texCoord[3] = 0;
 }
 
 static int environment()

@@ -128,7 +128,7 @@ mergeInto(LibraryManager.library, {
   $LabGL: {
     gl: null,
     lost: false,
-    uniforms: null,
+    programs: null,       // by the lighting switches they are written for
     stream: null,         // the frame's own vertices and indices
     instanceBuffer: null, // the frame's mesh instances
     meshes: [null],       // by number: {vertices, indices, vao}
@@ -138,43 +138,45 @@ mergeInto(LibraryManager.library, {
     programTimes: [],     // ms from the start of each main-loop pass that drew to the end of its swap
 
     // The layouts of struct WebVertex, WebState, WebEnvironment and WebCommand (webgl.h).
-    VERTEX_BYTES: 180,
-    STATE_BYTES: 156,
+    VERTEX_BYTES: 200,
+    STATE_BYTES: 176,
     ENVIRONMENT_FLOATS: 48,
     COMMAND_WORDS: 16,
 
-    // GL's per-vertex lighting as the layer defines it (gl.cpp, currentState); environment
-    // holds the projection (0-3), the model ambient (4), the switches (5) and the two lights
-    // (6-8, 9-11: ambient, diffuse, eye position).
-    VERTEX_SHADER: '#version 300 es\n' +
-      'layout(location = 0) in vec3 position;\n' +
-      'layout(location = 1) in vec3 normal;\n' +
-      'layout(location = 2) in mat4 modelview;\n' +
-      'layout(location = 6) in mat3 normalMatrix;\n' +
-      'layout(location = 9) in vec4 ambient;\n' +
-      'layout(location = 10) in vec4 diffuse;\n' +
-      'layout(location = 11) in vec4 emission;\n' +
-      'layout(location = 12) in vec2 texCoord;\n' +
-      'uniform vec4 environment[12];\n' +
-      'out vec4 vColour;\n' +
-      'out vec2 vTexCoord;\n' +
-      'void main() {\n' +
-      '  vec4 eye = modelview * vec4(position, 1.0);\n' +
-      '  gl_Position = mat4(environment[0], environment[1], environment[2], environment[3]) * eye;\n' +
-      '  vTexCoord = texCoord;\n' +
-      '  if (environment[5].x == 0.0) { vColour = vec4(1.0); return; }\n' +
-      '  vec3 n = normalMatrix * normal;\n' +
-      '  vec3 colour = emission.rgb + ambient.rgb * environment[4].rgb;\n' +
-      '  for (int i = 0; i < 2; ++i) {\n' +
-      '    if (environment[5][i + 1] == 0.0) continue;\n' +
-      '    vec4 p = environment[8 + 3 * i];\n' +
-      '    vec3 toLight = p.w != 0.0 ? p.xyz / p.w - eye.xyz / eye.w : p.xyz;\n' +
-      '    float len = length(toLight);\n' +
-      '    float facing = len > 0.0 ? max(0.0, dot(n, toLight) / len) : 0.0;\n' +
-      '    colour += ambient.rgb * environment[6 + 3 * i].rgb + facing * diffuse.rgb * environment[7 + 3 * i].rgb;\n' +
-      '  }\n' +
-      '  vColour = clamp(vec4(colour, diffuse.a), 0.0, 1.0);\n' +
-      '}\n',
+    // GL's per-vertex lighting as the layer defines it (gl.cpp, currentState), written out
+    // for one set of switches: SwiftShader pays dearly for a loop or branch in the shader.
+    // environment holds the projection (0-3), the model ambient (4), the switches (5) and the
+    // two lights (6-8, 9-11: ambient, diffuse, eye position).
+    vertexShader: function (lit, lights) {
+      var source = '#version 300 es\n' +
+        'layout(location = 0) in vec3 position;\n' +
+        'layout(location = 1) in vec3 normal;\n' +
+        'layout(location = 2) in mat4 modelview;\n' +
+        'layout(location = 6) in mat3 normalMatrix;\n' +
+        'layout(location = 9) in vec4 ambient;\n' +
+        'layout(location = 10) in vec4 diffuse;\n' +
+        'layout(location = 11) in vec4 emission;\n' +
+        'layout(location = 12) in vec2 texCoord;\n' +
+        'uniform vec4 environment[12];\n' +
+        'out vec4 vColour;\n' +
+        'out vec2 vTexCoord;\n' +
+        'void main() {\n' +
+        '  vec4 eye = modelview * vec4(position, 1.0);\n' +
+        '  gl_Position = mat4(environment[0], environment[1], environment[2], environment[3]) * eye;\n' +
+        '  vTexCoord = texCoord;\n';
+      if (!lit) return source + '  vColour = vec4(1.0);\n}\n';
+      source += '  vec3 n = normalMatrix * normal;\n' +
+        '  vec3 colour = emission.rgb + ambient.rgb * environment[4].rgb;\n';
+      lights.forEach(function (light, i) {
+        if (!light) return;  // off
+        var p = 'environment[' + (8 + 3 * i) + ']', l = 'toLight' + i;
+        source += '  vec3 ' + l + ' = ' + (light === 'positional' ? p + '.xyz / ' + p + '.w - eye.xyz / eye.w' : p + '.xyz') + ';\n' +
+          '  float length' + i + ' = length(' + l + ');\n' +
+          '  float facing' + i + ' = length' + i + ' > 0.0 ? max(0.0, dot(n, ' + l + ') / length' + i + ') : 0.0;\n' +
+          '  colour += ambient.rgb * environment[' + (6 + 3 * i) + '].rgb + facing' + i + ' * diffuse.rgb * environment[' + (7 + 3 * i) + '].rgb;\n';
+      });
+      return source + '  vColour = clamp(vec4(colour, diffuse.a), 0.0, 1.0);\n}\n';
+    },
     // GL_MODULATE: the lit colour times the texel.
     FRAGMENT_SHADER: '#version 300 es\n' +
       'precision highp float;\n' +
@@ -185,7 +187,17 @@ mergeInto(LibraryManager.library, {
       'out vec4 fragColour;\n' +
       'void main() { fragColour = textured ? vColour * texture(image, vTexCoord) : vColour; }\n',
 
-    makeProgram: function () {
+    // The program for a frame's environment: made the first time its switches are met.
+    program: function (f, environment) {
+      var e = f.environments, at = environment * LabGL.ENVIRONMENT_FLOATS, lit = e[at + 20] !== 0, lights = [];
+      for (var i = 0; i < 2; ++i)
+        lights.push(e[at + 21 + i] === 0 ? null : e[at + 35 + 12 * i] !== 0 ? 'positional' : 'directional');
+      var key = lit ? lights.join() : 'unlit';
+      if (!LabGL.programs[key]) LabGL.programs[key] = LabGL.makeProgram(LabGL.vertexShader(lit, lights));
+      return LabGL.programs[key];
+    },
+
+    makeProgram: function (vertexSource) {
       var gl = LabGL.gl;
       var compile = function (type, source) {
         var s = gl.createShader(type);
@@ -195,16 +207,17 @@ mergeInto(LibraryManager.library, {
         return s;
       };
       var program = gl.createProgram();
-      gl.attachShader(program, compile(gl.VERTEX_SHADER, LabGL.VERTEX_SHADER));
+      gl.attachShader(program, compile(gl.VERTEX_SHADER, vertexSource));
       gl.attachShader(program, compile(gl.FRAGMENT_SHADER, LabGL.FRAGMENT_SHADER));
       gl.linkProgram(program);
       if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
       gl.useProgram(program);
-      LabGL.uniforms = {
+      gl.uniform1i(gl.getUniformLocation(program, 'image'), 0);
+      return {
+        program: program,
         environment: gl.getUniformLocation(program, 'environment'),
         textured: gl.getUniformLocation(program, 'textured'),
       };
-      gl.uniform1i(gl.getUniformLocation(program, 'image'), 0);
     },
 
     // Position and normal from the bound buffer, with `stride` bytes a vertex.
@@ -228,11 +241,11 @@ mergeInto(LibraryManager.library, {
         gl.vertexAttribPointer(location, size, gl.FLOAT, false, stride, base + offset);
       };
       for (var column = 0; column < 4; ++column) point(2 + column, 4, 16 * column);  // modelview
-      for (column = 0; column < 3; ++column) point(6 + column, 3, 64 + 12 * column);  // normal matrix
-      point(9, 4, 100);   // ambient
-      point(10, 4, 116);  // diffuse
-      point(11, 4, 132);  // emission
-      point(12, 2, 148);  // texture coordinate
+      for (column = 0; column < 3; ++column) point(6 + column, 3, 64 + 16 * column);  // normal matrix
+      point(9, 4, 112);   // ambient
+      point(10, 4, 128);  // diffuse
+      point(11, 4, 144);  // emission
+      point(12, 2, 160);  // texture coordinate
     },
 
     uploadMesh: function (mesh) {
@@ -263,7 +276,7 @@ mergeInto(LibraryManager.library, {
     // Everything on the GPU, from what was handed over: at start-up and on a restored context.
     makeObjects: function () {
       var gl = LabGL.gl;
-      LabGL.makeProgram();
+      LabGL.programs = {};
       LabGL.instanceBuffer = gl.createBuffer();
       LabGL.stream = { vao: gl.createVertexArray(), vertices: gl.createBuffer() };
       gl.bindVertexArray(LabGL.stream.vao);
@@ -289,7 +302,7 @@ mergeInto(LibraryManager.library, {
     // The frame's commands, from what upload put on the GPU; a state is set only when it changes.
     draw: function (f) {
       var gl = LabGL.gl, c = f.commands, colour = f.commandFloats, stream = LabGL.stream.vao;
-      var vao = null, texture = -1, depth = -1, environment = -1;
+      var vao = null, texture = -1, depth = -1, program = null, used = [];  // programs with their uniforms set this frame
       gl.bindBuffer(gl.ARRAY_BUFFER, LabGL.instanceBuffer);
       for (var i = 0; i < c.length; i += LabGL.COMMAND_WORDS) {
         if (c[i] === 0) {
@@ -306,15 +319,19 @@ mergeInto(LibraryManager.library, {
           depth = c[i + 5];
           if (depth) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
         }
-        if (c[i + 6] !== environment) {
-          environment = c[i + 6];
-          var e = environment * LabGL.ENVIRONMENT_FLOATS;
-          gl.uniform4fv(LabGL.uniforms.environment, f.environments.subarray(e, e + LabGL.ENVIRONMENT_FLOATS));
+        var p = LabGL.program(f, c[i + 6]);
+        if (p !== program) {
+          gl.useProgram((program = p).program);
+          if (!used.includes(p)) used.push(p), (p.environment_ = p.textured_ = -1);
         }
-        if (c[i + 4] !== texture) {
-          if (texture <= 0 || c[i + 4] === 0) gl.uniform1i(LabGL.uniforms.textured, c[i + 4] ? 1 : 0);
+        if (c[i + 6] !== p.environment_) {
+          var e = (p.environment_ = c[i + 6]) * LabGL.ENVIRONMENT_FLOATS;
+          gl.uniform4fv(p.environment, f.environments.subarray(e, e + LabGL.ENVIRONMENT_FLOATS));
+        }
+        if ((c[i + 4] ? 1 : 0) !== p.textured_) gl.uniform1i(p.textured, (p.textured_ = c[i + 4] ? 1 : 0));
+        if (c[i + 4] && c[i + 4] !== texture) {
           texture = c[i + 4];
-          if (texture) gl.bindTexture(gl.TEXTURE_2D, (LabGL.textures[texture] || {}).texture || null);
+          gl.bindTexture(gl.TEXTURE_2D, (LabGL.textures[texture] || {}).texture || null);
         }
         var m = mesh ? LabGL.meshes[mesh] : null;
         if (mesh && !m) continue;

@@ -5,12 +5,13 @@
 #include <stdint.h>
 
 // What a draw is made with, as GL had it at the call; the vertex shader takes it per
-// instance for a mesh, per vertex for the frame's own vertices.
+// instance from a uniform block for a mesh (eleven vec4s, as std140 lays them out), per
+// vertex for the frame's own vertices.
 struct WebState {
     float modelview[16];
-    float normalMatrix[9];  // the inverse transpose of the modelview's upper 3 x 3, column-major
+    float normalMatrix[12];  // the inverse transpose of the modelview's upper 3 x 3, by columns of four
     float ambient[4], diffuse[4], emission[4];  // the front material
-    float texCoord[2];      // for a mesh, the current one: its vertices give none
+    float texCoord[4];       // s, t; for a mesh, the current one: its vertices give none
 };
 
 // One vertex sent between glBegin and glEnd: in object space, with the state it was sent under.
