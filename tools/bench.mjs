@@ -103,7 +103,7 @@ function plotFrameTimes() {
         'set yrange [0:*]',
         'set key top left',
         'set grid',
-        `plot "build/frame-times.dat" using 1:2 with lines lw 2 title "native (${start.renderer.split(',')[0]})", ` +
+        `plot "build/frame-times.dat" using 1:2 with lines lw 2 title "native (${start.renderer.split(' (')[0]})", ` +
         `"" using 1:3 with lines lw 2 title "browser (Chromium${web ? ', ' + (web.renderer.includes('SwiftShader') ? 'SwiftShader' : 'WebGL 2') : ''})"`,
     ].join('\n');
     const run = spawnSync('gnuplot', [], { input: script, encoding: 'utf8' });
