@@ -1,10 +1,12 @@
 // The lab's figures in one run: the native frame at the start view and orbiting, the
 // TGA decoder against memcpy, and, when the browser build exists, the browser frame at
-// the same two camera states. Prints one table and writes the same as JSON.
+// the same two camera states, the program's share of it and the GPU's alone. Prints one
+// table and writes the same as JSON; plots frame time over one revolution of the orbit
+// (build/frame-times.png, copied to docs/) with gnuplot.
 // Usage: node tools/bench.mjs [--frames N] [--orbit-frames N] [--web-frames N] [--out FILE]
 // Run from the repository root, with a display, after the native build.
 import { spawnSync } from 'node:child_process';
-import { existsSync, writeFileSync } from 'node:fs';
+import { copyFileSync, existsSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 
 const args = process.argv.slice(2);
@@ -16,6 +18,7 @@ const FRAMES = Number(option('--frames', 600));
 const ORBIT_FRAMES = Number(option('--orbit-frames', 3000));
 const WEB_FRAMES = Number(option('--web-frames', 300));
 const OUT = option('--out', 'build/bench.json');
+const REVOLUTION = 180;  // orbit steps of 2 degrees
 
 const progress = (text) => process.stderr.write(`bench: ${text}\n`);
 
@@ -64,6 +67,13 @@ if (web) {
     figure('browser / native frame, start view', round(web.start.ms_per_frame / start.median_ms, 2), '×', 'ratio', 'browser mean over native median');
     figure('browser / native frame, orbiting', round(web.orbit.ms_per_frame / orbit.median_ms, 2), '×', 'ratio', 'browser mean over native median');
     figure('start view / orbiting, browser', round(web.start.ms_per_frame / web.orbit.ms_per_frame, 2), '×', 'ratio', 'same run');
+    const programHow = 'median; performance.now() in the page, main-loop pass start to the swap\'s last WebGL call';
+    figure('browser program time per frame, start view', round(web.start.program_ms, 2), 'ms', 'absolute', programHow);
+    figure('browser program time per frame, orbiting', round(web.orbit.program_ms, 2), 'ms', 'absolute', programHow);
+    figure('browser GPU-only frame, start view', round(web.replay.ms_per_frame, 3), 'ms', 'absolute',
+           `?bench=N&replay: the recorded frame drawn again ${web.replay.frames} times from the GPU, wall time / frames`);
+    figure('browser frame / GPU-only frame, start view', round(web.start.ms_per_frame / web.replay.ms_per_frame, 2), '×',
+           'ratio', 'same run');
 }
 
 const report = {
@@ -72,9 +82,36 @@ const report = {
     native_renderer: start.renderer,
     browser_renderer: web ? web.renderer : null,
     figures,
-    raw: { start, orbit, decodes, web },
+    raw: { start: { ...start, times_ms: undefined }, orbit: { ...orbit, times_ms: orbit.times_ms.slice(0, REVOLUTION) }, decodes, web },
 };
 writeFileSync(OUT, JSON.stringify(report, null, 2) + '\n');
+
+// One revolution of the orbit, a step a frame: each frame's time, native and browser.
+function plotFrameTimes() {
+    const browserTimes = web ? web.orbit.frame_ms : [];
+    const rows = [];
+    for (let i = 0; i < REVOLUTION && i < orbit.times_ms.length; ++i)
+        rows.push(`${i} ${orbit.times_ms[i]} ${i < browserTimes.length ? browserTimes[i].toFixed(1) : 'NaN'}`);
+    writeFileSync('build/frame-times.dat', rows.join('\n') + '\n');
+    const script = [
+        'set terminal pngcairo size 900,480 font "sans,11"',
+        'set output "build/frame-times.png"',
+        'set title "Frame time over one revolution of the orbit (one step a frame)"',
+        `set xlabel "orbit step (2 degrees each, ${REVOLUTION} a revolution)"`,
+        'set ylabel "frame time (ms)"',
+        `set xrange [0:${REVOLUTION - 1}]`,
+        'set yrange [0:*]',
+        'set key top left',
+        'set grid',
+        `plot "build/frame-times.dat" using 1:2 with lines lw 2 title "native (${start.renderer.split(' (')[0]})", ` +
+        `"" using 1:3 with lines lw 2 title "browser (Chromium${web ? ', ' + (web.renderer.includes('SwiftShader') ? 'SwiftShader' : 'WebGL 2') : ''})"`,
+    ].join('\n');
+    const run = spawnSync('gnuplot', [], { input: script, encoding: 'utf8' });
+    if (run.status !== 0) throw new Error(`gnuplot failed: ${run.stderr}`);
+    copyFileSync('build/frame-times.png', 'docs/frame-times.png');
+    progress('plotted build/frame-times.png and docs/frame-times.png');
+}
+plotFrameTimes();
 
 const rows = [['Figure', 'Value', 'Kind', 'How measured'],
               ...figures.map((f) => [f.name, `${f.value}${f.unit ? ' ' + f.unit : ''}`, f.kind, f.how])];

@@ -1,6 +1,6 @@
 // Frame benchmark: the lab's own start-up and frame in a real window, GLUT's events
 // processed between frames as the main loop would, glFinish after each frame.
-// Prints one JSON line. Usage: lab-bench [--frames N] [--orbit] [GLUT options]
+// Prints one JSON line, each frame's time in it. Usage: lab-bench [--frames N] [--orbit] [GLUT options]
 #include "app/frame.h"
 #include "app/startup.h"
 #include "gl_probe.h"
@@ -123,9 +123,11 @@ int main(int argc, char** argv)
 
     printf("{\"frames\": %d, \"orbit\": %s, \"median_ms\": %.3f, \"p95_ms\": %.3f, \"fps\": %.1f, "
            "\"rss_kb_half\": %ld, \"rss_kb_end\": %ld, \"textures\": %d, \"menus\": %d, \"quadrics\": %d, "
-           "\"reload_ms\": %.3f, \"reload_ratio\": %.2f, \"renderer\": \"%s, %s\"}\n",
+           "\"reload_ms\": %.3f, \"reload_ratio\": %.2f, \"renderer\": \"%s, %s\", \"times_ms\": [",
            framesDrawn - 1, orbit ? "true" : "false", median, p95, frames * 1000.0 / total, rssHalf, rssEnd,
            texturesAlive(), menusCreated(), quadricsMade, reload, reload / median,
            (const char*)glGetString(GL_RENDERER), (const char*)glGetString(GL_VERSION));
+    for (size_t i = 0; i < times.size(); ++i) printf("%s%.3f", i ? ", " : "", times[i]);
+    printf("]}\n");
     return 0;
 }

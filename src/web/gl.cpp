@@ -1,15 +1,18 @@
-// GL 1.1's fixed-function pipeline, the part the lab uses, on the CPU: matrix stacks,
-// immediate mode, per-vertex lighting. A frame is recorded as lit, transformed vertices
-// and handed to the page whole at the swap, so nothing of a frame that stops midway shows.
+// GL 1.1's fixed-function pipeline, the part the lab uses: matrix stacks, lights and
+// materials, immediate mode, recorded for the GPU. Each draw keeps the state it was made
+// under (modelview, normal matrix, material, lights, texture, depth test); the page's vertex
+// shader transforms and lights it as GL would. Solids are meshes made once (meshes.cpp),
+// drawn by number. A frame is handed to the page whole at the swap, so nothing of a frame
+// that stops midway shows.
 #include "gl_state.h"
 
 #include "webgl.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <unordered_map>
 #include <vector>
 
 // ---- matrices: column-major, as GL keeps them
@@ -22,7 +25,7 @@ static const size_t MODELVIEW_DEPTH = 32, PROJECTION_DEPTH = 2;  // GL's minimum
 static std::vector<Matrix> modelviewStack(1, IDENTITY), projectionStack(1, IDENTITY);
 static GLenum matrixMode = GL_MODELVIEW;
 static bool normalMatrixStale = true;
-static GLfloat normalMatrix[9];  // inverse transpose of the modelview's upper 3 x 3, row-major
+static GLfloat normalMatrix[12];  // inverse transpose of the modelview's upper 3 x 3, by columns of four
 
 static GLfloat clearColour[4] = {0, 0, 0, 0};
 static bool depthTest, lighting, texturing;
@@ -48,17 +51,43 @@ static GLfloat materialEmission[4] = {0, 0, 0, 1};
 // Current attributes: they persist across primitives and frames, as GL's do.
 static GLfloat currentNormal[3] = {0, 0, 1};
 static GLfloat currentTexCoord[2] = {0, 0};
-static const GLfloat currentColour[4] = {1, 1, 1, 1};  // used when lighting is off
 
 static GLuint boundTexture;
+static std::map<std::pair<GLuint, GLenum>, GLint> textureParameters;  // as last handed to the page
 
-// ---- the frame being recorded
+// ---- the frame being recorded: its own vertices, mesh instances, and draws in call order
 static std::vector<WebVertex> frameVertices;
 static std::vector<uint32_t> frameIndices;
+static std::vector<WebState> frameInstances;
+static std::vector<WebEnvironment> frameEnvironments;
 static std::vector<WebCommand> frameCommands;
+static int currentEnvironment = -1;  // in frameEnvironments; -1 when lights or projection changed since
+
+// ---- the primitive between glBegin and glEnd, into the frame or into a mesh being made
 static GLenum primitiveMode;
 static bool insidePrimitive;
-static size_t primitiveStart;
+static std::vector<uint32_t> primitive;  // its vertices, as indices into the frame's or the mesh's
+
+static bool makingMesh;
+static std::vector<GLfloat> meshVertices;  // position and normal
+static std::vector<uint32_t> meshIndices;
+struct VertexKey {
+    GLfloat v[6];
+    bool operator==(const VertexKey& o) const { return memcmp(v, o.v, sizeof v) == 0; }
+};
+struct VertexKeyHash {
+    size_t operator()(const VertexKey& k) const
+    {
+        uint32_t bits[6];
+        memcpy(bits, k.v, sizeof bits);
+        size_t h = 0;
+        for (uint32_t b : bits) h = h * 1000003u ^ b;
+        return h;
+    }
+};
+static std::unordered_map<VertexKey, uint32_t, VertexKeyHash> meshVertexIndex;
+static bool meshNormalGiven;
+static int meshesMade;
 
 // ---- matrices
 
@@ -68,6 +97,7 @@ static Matrix& top() { return currentStack().back(); }
 static void changed()
 {
     if (matrixMode == GL_MODELVIEW) normalMatrixStale = true;
+    else currentEnvironment = -1;
 }
 
 static Matrix multiply(const Matrix& a, const Matrix& b)
@@ -163,8 +193,9 @@ static void updateNormalMatrix()
                     a[2] * a[7] - a[1] * a[8], a[0] * a[8] - a[2] * a[6], a[1] * a[6] - a[0] * a[7],
                     a[1] * a[5] - a[2] * a[4], a[2] * a[3] - a[0] * a[5], a[0] * a[4] - a[1] * a[3]};
     GLfloat det = a[0] * c[0] + a[1] * c[1] + a[2] * c[2];
-    // The cofactor matrix over the determinant is the inverse's transpose.
-    for (int i = 0; i < 9; ++i) normalMatrix[i] = det != 0 ? c[i] / det : 0;
+    // The cofactor matrix over the determinant is the inverse's transpose; kept by columns.
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) normalMatrix[col * 4 + row] = det != 0 ? c[row * 3 + col] / det : 0;
     normalMatrixStale = false;
 }
 
@@ -184,14 +215,19 @@ void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a)
 
 void glClear(GLbitfield mask)
 {
-    WebCommand c{WEB_CLEAR, (int)(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT)), 0, 0, 0, {0, 0, 0, 0}};
-    memcpy(c.colour, clearColour, sizeof c.colour);
+    WebCommand c{};
+    c.kind = WEB_CLEAR;
+    c.clearMask = (int)(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
+    memcpy(c.clearColour, clearColour, sizeof c.clearColour);
     frameCommands.push_back(c);
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
-    frameCommands.push_back({WEB_VIEWPORT, x, y, width, height, {0, 0, 0, 0}});
+    WebCommand c{};
+    c.kind = WEB_VIEWPORT;
+    c.viewport[0] = x; c.viewport[1] = y; c.viewport[2] = width; c.viewport[3] = height;
+    frameCommands.push_back(c);
 }
 
 static bool* capability(GLenum cap)
@@ -206,15 +242,16 @@ static bool* capability(GLenum cap)
     }
 }
 
-void glEnable(GLenum cap)
+static void setCapability(GLenum cap, bool on)
 {
-    if (bool* c = capability(cap)) *c = true;
+    bool* c = capability(cap);
+    if (!c) return;
+    *c = on;
+    if (cap != GL_DEPTH_TEST && cap != GL_TEXTURE_2D) currentEnvironment = -1;
 }
 
-void glDisable(GLenum cap)
-{
-    if (bool* c = capability(cap)) *c = false;
-}
+void glEnable(GLenum cap) { setCapability(cap, true); }
+void glDisable(GLenum cap) { setCapability(cap, false); }
 
 void glShadeModel(GLenum) {}  // the lab asks for smooth shading, the only kind drawn here
 
@@ -238,12 +275,14 @@ void glLightfv(GLenum light, GLenum pname, const GLfloat* params)
     case GL_SPECULAR: memcpy(l.specular, params, sizeof l.specular); break;
     case GL_POSITION: transform(modelviewStack.back(), params, l.position); break;
     }
+    currentEnvironment = -1;
 }
 
 void glLightModelfv(GLenum pname, const GLfloat* params)
 {
     // The local viewer matters only to specular light, which the lab's materials never reflect.
     if (pname == GL_LIGHT_MODEL_AMBIENT) memcpy(modelAmbient, params, sizeof modelAmbient);
+    currentEnvironment = -1;
 }
 
 void glMaterialfv(GLenum face, GLenum pname, const GLfloat* params)
@@ -260,30 +299,55 @@ void glMaterialfv(GLenum face, GLenum pname, const GLfloat* params)
     }
 }
 
-// GL's lighting equation for one vertex, positional or directional lights without
-// attenuation or spot, the normal as transformed (not renormalised); clamped.
-static void lightVertex(const GLfloat eye[4], GLfloat colour[4])
+// ---- recording: the state a draw is made with
+
+// The shader computes GL's lighting for one vertex from these: emission, ambient times the
+// model's, per light on its ambient and its diffuse times max(0, n.L) with the normal as
+// transformed (not renormalised), positional or directional lights without attenuation
+// or spot; the colour clamped per vertex, alpha the diffuse alpha.
+static void currentState(WebState& s)
 {
     if (normalMatrixStale) updateNormalMatrix();
-    const GLfloat* nm = normalMatrix;
-    const GLfloat* n = currentNormal;
-    GLfloat normal[3] = {nm[0] * n[0] + nm[1] * n[1] + nm[2] * n[2], nm[3] * n[0] + nm[4] * n[1] + nm[5] * n[2],
-                         nm[6] * n[0] + nm[7] * n[1] + nm[8] * n[2]};
-    for (int i = 0; i < 3; ++i) colour[i] = materialEmission[i] + materialAmbient[i] * modelAmbient[i];
-    for (const Light& l : lights) {
-        if (!l.enabled) continue;
-        GLfloat toLight[3];
-        for (int i = 0; i < 3; ++i)
-            toLight[i] = l.position[3] != 0 ? l.position[i] / l.position[3] - eye[i] / eye[3] : l.position[i];
-        GLfloat length = std::sqrt(toLight[0] * toLight[0] + toLight[1] * toLight[1] + toLight[2] * toLight[2]);
-        GLfloat facing = 0;
-        if (length > 0)
-            facing = std::max(0.0f, (normal[0] * toLight[0] + normal[1] * toLight[1] + normal[2] * toLight[2]) / length);
-        for (int i = 0; i < 3; ++i)
-            colour[i] += materialAmbient[i] * l.ambient[i] + facing * materialDiffuse[i] * l.diffuse[i];
+    memcpy(s.modelview, modelviewStack.back().m, sizeof s.modelview);
+    memcpy(s.normalMatrix, normalMatrix, sizeof s.normalMatrix);
+    memcpy(s.ambient, materialAmbient, sizeof s.ambient);
+    memcpy(s.diffuse, materialDiffuse, sizeof s.diffuse);
+    memcpy(s.emission, materialEmission, sizeof s.emission);
+    s.texCoord[0] = currentTexCoord[0];
+    s.texCoord[1] = currentTexCoord[1];
+    s.texCoord[2] = s.texCoord[3] = 0;
+}
+
+static int environment()
+{
+    if (currentEnvironment >= 0) return currentEnvironment;
+    WebEnvironment e{};
+    memcpy(e.projection, projectionStack.back().m, sizeof e.projection);
+    memcpy(e.modelAmbient, modelAmbient, sizeof e.modelAmbient);
+    e.switches[0] = lighting;
+    for (int i = 0; i < 2; ++i) {
+        e.switches[1 + i] = lights[i].enabled;
+        memcpy(e.lights[i][0], lights[i].ambient, sizeof e.lights[i][0]);
+        memcpy(e.lights[i][1], lights[i].diffuse, sizeof e.lights[i][1]);
+        memcpy(e.lights[i][2], lights[i].position, sizeof e.lights[i][2]);
     }
-    colour[3] = materialDiffuse[3];
-    for (int i = 0; i < 4; ++i) colour[i] = std::min(1.0f, std::max(0.0f, colour[i]));
+    // Unchanged after all (a light set again to what it was): the draws can still merge.
+    if (frameEnvironments.empty() || memcmp(&frameEnvironments.back(), &e, sizeof e) != 0) frameEnvironments.push_back(e);
+    return currentEnvironment = (int)frameEnvironments.size() - 1;
+}
+
+static void recordDraw(int mesh, size_t first, size_t count)
+{
+    if (count == 0) return;
+    WebCommand c{};
+    c.kind = WEB_DRAW;
+    c.mesh = mesh;
+    c.first = (int)first;
+    c.count = (int)count;
+    c.texture = texturing ? (int)boundTexture : 0;
+    c.depthTest = depthTest;
+    c.environment = environment();
+    frameCommands.push_back(c);
 }
 
 // ---- immediate mode
@@ -291,6 +355,7 @@ static void lightVertex(const GLfloat eye[4], GLfloat colour[4])
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z)
 {
     currentNormal[0] = x; currentNormal[1] = y; currentNormal[2] = z;
+    if (makingMesh) meshNormalGiven = true;
 }
 
 void glTexCoord2f(GLfloat s, GLfloat t)
@@ -298,19 +363,29 @@ void glTexCoord2f(GLfloat s, GLfloat t)
     currentTexCoord[0] = s; currentTexCoord[1] = t;
 }
 
-static uint8_t channel(GLfloat c) { return (uint8_t)std::lround(c * 255.0f); }
+// A mesh's vertex is its position and normal; one met again is shared, so it is shaded once.
+static uint32_t meshVertex(const GLfloat position[3])
+{
+    VertexKey key = {{position[0], position[1], position[2], currentNormal[0], currentNormal[1], currentNormal[2]}};
+    auto found = meshVertexIndex.emplace(key, (uint32_t)(meshVertices.size() / 6));
+    if (found.second) meshVertices.insert(meshVertices.end(), key.v, key.v + 6);
+    return found.first->second;
+}
 
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
 {
     if (!insidePrimitive) return;
-    const GLfloat object[4] = {x, y, z, 1};
-    GLfloat eye[4], clip[4], colour[4];
-    transform(modelviewStack.back(), object, eye);
-    transform(projectionStack.back(), eye, clip);
-    if (lighting) lightVertex(eye, colour);
-    else memcpy(colour, currentColour, sizeof colour);
-    frameVertices.push_back({clip[0], clip[1], clip[2], clip[3], channel(colour[0]), channel(colour[1]),
-                             channel(colour[2]), channel(colour[3]), currentTexCoord[0], currentTexCoord[1]});
+    const GLfloat position[3] = {x, y, z};
+    if (makingMesh) {
+        primitive.push_back(meshVertex(position));
+        return;
+    }
+    WebVertex v;
+    memcpy(v.position, position, sizeof v.position);
+    memcpy(v.normal, currentNormal, sizeof v.normal);
+    currentState(v.state);
+    primitive.push_back((uint32_t)frameVertices.size());
+    frameVertices.push_back(v);
 }
 
 void glVertex3fv(const GLfloat* v) { glVertex3f(v[0], v[1], v[2]); }
@@ -320,70 +395,95 @@ void glBegin(GLenum mode)
     if (insidePrimitive) return;
     insidePrimitive = true;
     primitiveMode = mode;
-    primitiveStart = frameVertices.size();
-}
-
-static void triangle(size_t a, size_t b, size_t c)
-{
-    frameIndices.push_back((uint32_t)a);
-    frameIndices.push_back((uint32_t)b);
-    frameIndices.push_back((uint32_t)c);
-}
-
-// Appends to the last draw when texture and depth test are unchanged, else starts a draw.
-static void addToDraw(size_t firstIndex)
-{
-    int texture = texturing ? (int)boundTexture : 0;
-    int count = (int)(frameIndices.size() - firstIndex);
-    if (count == 0) return;
-    if (!frameCommands.empty()) {
-        WebCommand& last = frameCommands.back();
-        if (last.kind == WEB_DRAW && last.c == texture && last.d == (int)depthTest) {
-            last.b += count;
-            return;
-        }
-    }
-    frameCommands.push_back({WEB_DRAW, (int)firstIndex, count, texture, (int)depthTest, {0, 0, 0, 0}});
+    primitive.clear();
 }
 
 // Polygons and fans fan out from the first vertex; a quad (a, b, c, d) is split along b-d
 // for quads and along the strip's a-d for quad strips, as Mesa splits them.
-void glEnd()
+static void triangles(const std::vector<uint32_t>& p, GLenum mode, std::vector<uint32_t>& out)
 {
-    if (!insidePrimitive) return;
-    insidePrimitive = false;
-    size_t first = frameIndices.size();
-    size_t s = primitiveStart, n = frameVertices.size() - primitiveStart;
-    switch (primitiveMode) {
+    auto triangle = [&](size_t a, size_t b, size_t c) {
+        out.push_back(p[a]);
+        out.push_back(p[b]);
+        out.push_back(p[c]);
+    };
+    size_t n = p.size();
+    switch (mode) {
     case GL_TRIANGLES:
-        for (size_t i = 0; i + 2 < n; i += 3) triangle(s + i, s + i + 1, s + i + 2);
+        for (size_t i = 0; i + 2 < n; i += 3) triangle(i, i + 1, i + 2);
         break;
     case GL_TRIANGLE_STRIP:
         for (size_t i = 0; i + 2 < n; ++i)
-            if (i % 2 == 0) triangle(s + i, s + i + 1, s + i + 2);
-            else triangle(s + i + 1, s + i, s + i + 2);
+            if (i % 2 == 0) triangle(i, i + 1, i + 2);
+            else triangle(i + 1, i, i + 2);
         break;
     case GL_TRIANGLE_FAN:
     case GL_POLYGON:
-        for (size_t i = 1; i + 1 < n; ++i) triangle(s, s + i, s + i + 1);
+        for (size_t i = 1; i + 1 < n; ++i) triangle(0, i, i + 1);
         break;
     case GL_QUADS:
         for (size_t i = 0; i + 3 < n; i += 4) {
-            triangle(s + i, s + i + 1, s + i + 3);
-            triangle(s + i + 1, s + i + 2, s + i + 3);
+            triangle(i, i + 1, i + 3);
+            triangle(i + 1, i + 2, i + 3);
         }
         break;
     case GL_QUAD_STRIP:
         for (size_t i = 0; i + 3 < n; i += 2) {
-            triangle(s + i + 2, s + i, s + i + 3);
-            triangle(s + i, s + i + 1, s + i + 3);
+            triangle(i + 2, i, i + 3);
+            triangle(i, i + 1, i + 3);
         }
         break;
     }
-    addToDraw(first);
 }
 
-// ---- textures
+void glEnd()
+{
+    if (!insidePrimitive) return;
+    insidePrimitive = false;
+    if (makingMesh) {
+        triangles(primitive, primitiveMode, meshIndices);
+        return;
+    }
+    size_t first = frameIndices.size();
+    triangles(primitive, primitiveMode, frameIndices);
+    recordDraw(0, first, frameIndices.size() - first);
+}
+
+// ---- meshes
+
+void beginMesh()
+{
+    makingMesh = true;
+    meshNormalGiven = false;
+    meshVertices.clear();
+    meshIndices.clear();
+    meshVertexIndex.clear();
+}
+
+Mesh endMesh()
+{
+    makingMesh = false;
+    insidePrimitive = false;
+    Mesh m = {++meshesMade, (int)meshIndices.size(), meshNormalGiven, {0, 0, 0}};
+    memcpy(m.lastNormal, currentNormal, sizeof m.lastNormal);
+    webglCreateMesh(m.id, meshVertices.data(), (int)(meshVertices.size() / 6), meshIndices.data(),
+                    (int)meshIndices.size());
+    meshVertexIndex.clear();
+    return m;
+}
+
+void drawMesh(const Mesh& mesh)
+{
+    if (insidePrimitive) return;  // as GL ignores a glBegin inside glBegin
+    if (mesh.normalGiven) memcpy(currentNormal, mesh.lastNormal, sizeof currentNormal);
+    if (mesh.indexCount == 0) return;
+    WebState s;
+    currentState(s);
+    frameInstances.push_back(s);
+    recordDraw(mesh.id, frameInstances.size() - 1, 1);
+}
+
+// ---- textures: the page makes the object, keeps its image and parameters, binds it to draw
 
 void glGenTextures(GLsizei n, GLuint* textures)
 {
@@ -392,26 +492,106 @@ void glGenTextures(GLsizei n, GLuint* textures)
 
 void glBindTexture(GLenum target, GLuint texture)
 {
-    if (target != GL_TEXTURE_2D) return;
-    boundTexture = texture;
-    webglBindTexture((int)texture);
+    if (target == GL_TEXTURE_2D) boundTexture = texture;
 }
 
+GLuint glBoundTexture() { return boundTexture; }
+
+// The lab sets the same parameters before every textured surface: only a change reaches the page.
 void glTexParameteri(GLenum target, GLenum pname, GLint param)
 {
-    if (target == GL_TEXTURE_2D && boundTexture) webglTexParameter((int)pname, param);
+    if (target != GL_TEXTURE_2D || !boundTexture) return;
+    auto found = textureParameters.emplace(std::make_pair(boundTexture, pname), param);
+    if (!found.second && found.first->second == param) return;
+    found.first->second = param;
+    webglTexParameter((int)boundTexture, (int)pname, param);
 }
 
 void glTexParameterf(GLenum target, GLenum pname, GLfloat param) { glTexParameteri(target, pname, (GLint)param); }
 
 // ---- the frame
 
-void submitFrame()
+// Draws under depth testing with the same mesh, texture and environment are merged into one
+// (one instanced draw for a mesh) between a clear or viewport and the next: the depth test
+// sorts them out whatever their order. Draws without it keep their order, merged only with
+// a like neighbour.
+struct Group {
+    WebCommand key;
+    std::vector<size_t> draws;  // in frameCommands
+};
+
+static bool sameKind(const WebCommand& a, const WebCommand& b)
 {
-    webglSubmitFrame(frameVertices.data(), (int)frameVertices.size(), frameIndices.data(), (int)frameIndices.size(),
-                     frameCommands.data(), (int)frameCommands.size());
-    frameVertices.clear();
-    frameIndices.clear();
-    frameCommands.clear();
+    return a.mesh == b.mesh && a.texture == b.texture && a.depthTest == b.depthTest && a.environment == b.environment;
 }
 
+static std::vector<uint32_t> mergedIndices;
+static std::vector<WebState> mergedInstances;
+static std::vector<WebCommand> mergedCommands;
+
+static void flushGroups(std::vector<Group>& groups)
+{
+    for (const Group& g : groups) {
+        WebCommand c = g.key;
+        if (c.mesh == 0) {
+            c.first = (int)mergedIndices.size();
+            for (size_t d : g.draws) {
+                const WebCommand& draw = frameCommands[d];
+                mergedIndices.insert(mergedIndices.end(), frameIndices.begin() + draw.first,
+                                     frameIndices.begin() + draw.first + draw.count);
+            }
+            c.count = (int)mergedIndices.size() - c.first;
+        } else {
+            c.first = (int)mergedInstances.size();
+            for (size_t d : g.draws) mergedInstances.push_back(frameInstances[frameCommands[d].first]);
+            c.count = (int)mergedInstances.size() - c.first;
+        }
+        mergedCommands.push_back(c);
+    }
+    groups.clear();
+}
+
+static void mergeDraws()
+{
+    mergedIndices.clear();
+    mergedInstances.clear();
+    mergedCommands.clear();
+    std::vector<Group> groups;
+    bool ordered = false;  // the groups hold draws without depth testing, whose order counts
+    for (size_t i = 0; i < frameCommands.size(); ++i) {
+        const WebCommand& c = frameCommands[i];
+        if (c.kind != WEB_DRAW) {
+            flushGroups(groups);
+            mergedCommands.push_back(c);
+            continue;
+        }
+        if (c.depthTest && !ordered) {
+            auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return sameKind(g.key, c); });
+            if (g != groups.end()) g->draws.push_back(i);
+            else groups.push_back({c, {i}});
+            continue;
+        }
+        if (!groups.empty() && sameKind(groups.back().key, c)) {
+            groups.back().draws.push_back(i);
+            continue;
+        }
+        flushGroups(groups);
+        ordered = !c.depthTest;
+        groups.push_back({c, {i}});
+    }
+    flushGroups(groups);
+}
+
+void submitFrame()
+{
+    mergeDraws();
+    webglSubmitFrame(frameVertices.data(), (int)frameVertices.size(), mergedIndices.data(), (int)mergedIndices.size(),
+                     mergedInstances.data(), (int)mergedInstances.size(), frameEnvironments.data(),
+                     (int)frameEnvironments.size(), mergedCommands.data(), (int)mergedCommands.size());
+    frameVertices.clear();
+    frameIndices.clear();
+    frameInstances.clear();
+    frameEnvironments.clear();
+    frameCommands.clear();
+    currentEnvironment = -1;
+}

@@ -1,7 +1,22 @@
-// What glu.cpp and glut.cpp need of the GL state kept by gl.cpp.
+// What glu.cpp, glut.cpp and meshes.cpp need of the GL state kept by gl.cpp.
 #pragma once
 
-#include <stddef.h>
+#include <GL/gl.h>
 
 int glUnpackAlignment();
+GLuint glBoundTexture();
 void submitFrame();  // hands the frame recorded since the last swap to the page, and starts a new one
+
+// A mesh made from immediate-mode calls: between beginMesh and endMesh, glBegin ... glEnd
+// build it (object space, shared vertices once) instead of drawing.
+struct Mesh {
+    int id;
+    int indexCount;
+    bool normalGiven;      // false if its calls sent no normal
+    GLfloat lastNormal[3]; // the current normal its calls left behind
+};
+void beginMesh();
+Mesh endMesh();
+// One draw of a mesh with the current state; the current normal becomes the mesh's last,
+// as if its vertices had been sent one by one.
+void drawMesh(const Mesh& mesh);

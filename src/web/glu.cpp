@@ -1,7 +1,7 @@
 // GLU's viewing matrices, its quadric cylinder and mipmap building, as GLU computes them.
 #include "gl_state.h"
 #include "scale.h"
-#include "solids.h"
+#include "meshes.h"
 #include "webgl.h"
 
 #include <GL/glu.h>
@@ -57,7 +57,7 @@ GLUquadric* gluNewQuadric() { return new GLUquadric{0}; }
 
 void gluCylinder(GLUquadric* quad, GLdouble base, GLdouble top, GLdouble height, GLint slices, GLint stacks)
 {
-    if (quad) labCylinder(base, top, height, slices, stacks);
+    if (quad) drawCylinder(base, top, height, slices, stacks);
 }
 
 // Level 0 only, rescaled to the power-of-two size GLU picks; the page makes the smaller
@@ -87,6 +87,6 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     std::vector<unsigned char> rgba((size_t)newWidth * newHeight * 4, 255);
     for (size_t p = 0; p < (size_t)newWidth * newHeight; ++p)
         for (int k = 0; k < components; ++k) rgba[p * 4 + k] = scaled[p * components + k];
-    webglTexImage(newWidth, newHeight, rgba.data());
+    webglTexImage((int)glBoundTexture(), newWidth, newHeight, rgba.data());
     return 0;
 }

@@ -1,7 +1,7 @@
 // GLUT on a page: the canvas is the window, the browser's animation frames run the main
 // loop, pointer, key and menu events come in from page.js through the exported web* calls.
 #include "gl_state.h"
-#include "solids.h"
+#include "meshes.h"
 #include "webgl.h"
 
 #include <GL/glut.h>
@@ -15,6 +15,7 @@ int webCanvasWidth(void);
 int webCanvasHeight(void);
 int webLabEnded(void);
 int webBenchFrames(void);
+void webPassBegan(void);
 void webBenchFrameDrawn(void);
 void webMenuCreate(int menu);
 void webMenuAddEntry(int menu, const char* label, int value);
@@ -70,6 +71,7 @@ void glutSwapBuffers(void) { submitFrame(); }
 // display if one was asked for, then the idle function.
 static void mainLoopPass()
 {
+    webPassBegan();  // the page times the pass up to the frame's last WebGL call
     if (webLabEnded()) {  // emscripten's runtime stops the loop on exit() too; this does not rely on it
         emscripten_cancel_main_loop();
         return;
@@ -121,11 +123,11 @@ void glutAttachMenu(int button)
     if (currentMenu) webMenuAttach(currentMenu, button);
 }
 
-void glutSolidCube(GLdouble size) { labSolidCube(size); }
+void glutSolidCube(GLdouble size) { drawSolidCube(size); }
 
 void glutSolidTorus(GLdouble innerRadius, GLdouble outerRadius, GLint sides, GLint rings)
 {
-    labSolidTorus(innerRadius, outerRadius, sides, rings);
+    drawSolidTorus(innerRadius, outerRadius, sides, rings);
 }
 
 // ---- events from the page

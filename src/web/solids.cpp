@@ -47,29 +47,21 @@ void labSolidTorus(double innerRadius, double outerRadius, int sides, int rings)
 {
     if (sides < 2 || rings < 2) return;
     GLfloat inner = (GLfloat)innerRadius, outer = (GLfloat)outerRadius;
-    // Kept between calls: the lab draws one torus shape 46 times a frame.
-    static std::vector<GLfloat> vertices, normals;
-    static int madeSides, madeRings;
-    static GLfloat madeInner, madeOuter;
-    if (sides != madeSides || rings != madeRings || inner != madeInner || outer != madeOuter) {
-        std::vector<GLfloat> spsi, cpsi, sphi, cphi;
-        circleTable(spsi, cpsi, rings);
-        circleTable(sphi, cphi, -sides);
-        vertices.assign((size_t)sides * rings * 3, 0);
-        normals.assign((size_t)sides * rings * 3, 0);
-        for (int j = 0; j < rings; ++j)
-            for (int i = 0; i < sides; ++i) {
-                size_t o = 3 * ((size_t)j * sides + i);
-                vertices[o] = cpsi[j] * (outer + cphi[i] * inner);
-                vertices[o + 1] = spsi[j] * (outer + cphi[i] * inner);
-                vertices[o + 2] = sphi[i] * inner;
-                normals[o] = cpsi[j] * cphi[i];
-                normals[o + 1] = spsi[j] * cphi[i];
-                normals[o + 2] = sphi[i];
-            }
-        madeSides = sides; madeRings = rings; madeInner = inner; madeOuter = outer;
-    }
-    auto send = [](int index) {
+    std::vector<GLfloat> spsi, cpsi, sphi, cphi;
+    circleTable(spsi, cpsi, rings);
+    circleTable(sphi, cphi, -sides);
+    std::vector<GLfloat> vertices((size_t)sides * rings * 3), normals((size_t)sides * rings * 3);
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < sides; ++i) {
+            size_t o = 3 * ((size_t)j * sides + i);
+            vertices[o] = cpsi[j] * (outer + cphi[i] * inner);
+            vertices[o + 1] = spsi[j] * (outer + cphi[i] * inner);
+            vertices[o + 2] = sphi[i] * inner;
+            normals[o] = cpsi[j] * cphi[i];
+            normals[o + 1] = spsi[j] * cphi[i];
+            normals[o + 2] = sphi[i];
+        }
+    auto send = [&](int index) {
         glNormal3f(normals[3 * index], normals[3 * index + 1], normals[3 * index + 2]);
         glVertex3f(vertices[3 * index], vertices[3 * index + 1], vertices[3 * index + 2]);
     };

@@ -1,4 +1,4 @@
-// GLUT's cube and torus and GLU's cylinder, sent as GL 1.1 immediate-mode calls.
+// GLUT's cube and torus and GLU's cylinder, sent as GL 1.1 immediate-mode calls (meshes.cpp makes each shape once from them).
 // The same vertices, normals and primitives as the native libraries, so a native test can
 // hold one against the other.
 #pragma once

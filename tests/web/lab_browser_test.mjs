@@ -383,3 +383,33 @@ describe('the page\'s bench mode', () => {
     await page.close();
   });
 });
+
+describe('a lost WebGL context', () => {
+  test('the page draws nothing while it is lost, and the same picture once it is back', async () => {
+    const page = await openLab();
+    await page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });
+    await pick(page, 'Move Position');
+    await drag(page, [250, 250], [300, 300], 5);  // the camera away from its start
+    await settle(page);
+    const before = await canvasPicture(page);
+    expectFaithful('before-loss', before, native.position);
+    const lost = await page.evaluate(() => new Promise((done) => {
+      const canvas = document.getElementById('lab');
+      window.loseContext = canvas.getContext('webgl2').getExtension('WEBGL_lose_context');
+      canvas.addEventListener('webglcontextlost', () => done(canvas.getContext('webgl2').isContextLost()), { once: true });
+      window.loseContext.loseContext();
+    }));
+    assert.ok(lost);
+    await page.evaluate(() => new Promise((done) => {
+      document.getElementById('lab').addEventListener('webglcontextrestored',
+        () => requestAnimationFrame(() => done()), { once: true });
+      window.loseContext.restoreContext();
+    }));
+    await settle(page);
+    const after = await canvasPicture(page);
+    expectFaithful('restored', after, native.position);
+    assert.ok(matchingShare(after, before) >= 99.9, 'the picture from before the loss');
+    assert.deepEqual(page.errors, []);
+    await page.close();
+  });
+});
