@@ -115,14 +115,16 @@ export async function pointerSession(page, device = 'mouse') {
 }
 
 // A drag from canvas point `from` to `to` in `steps` movements, sent without waiting for
-// each, so that the browser coalesces them as it does a fast real drag.
-export async function drag(page, from, to, steps, device = 'mouse') {
+// each, so that the browser coalesces them as it does a fast real drag; `paced`, each one
+// handled before the next is sent.
+export async function drag(page, from, to, steps, device = 'mouse', paced = false) {
   const pointer = await pointerSession(page, device);
   if (device === 'mouse') await pointer.send('hover', from);
   await pointer.send('press', from);
   const moves = [];
   for (let i = 1; i <= steps; ++i) {
     moves.push(pointer.send('move', [from[0] + ((to[0] - from[0]) * i) / steps, from[1] + ((to[1] - from[1]) * i) / steps]));
+    if (paced) await Promise.all([moves.pop(), animationFrames(page, 2)]);
   }
   await Promise.all(moves);
   await pointer.send('release', to);
