@@ -51,6 +51,10 @@ export async function canvasPicture(page) {
   return { width, height, rgb };
 }
 
+// Until the lab has drawn its first frame, or has ended.
+export const drawn = (page) => page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });
+export const ended = (page) => page.waitForFunction(() => window.Module?.labEnded !== undefined, null, { timeout: 120000 });
+
 export const frames = (page) => page.evaluate(() => Module.labFrameCount());
 
 // Lets the page run `count` animation frames: the lab's loop makes one pass in each.
@@ -92,8 +96,8 @@ export async function pick(page, ...path) {
   await menu.locator('.glut-entry', { hasText: path[path.length - 1] }).click();
 }
 
-// Input events through the DevTools protocol at a page point: the mouse's hover, or a press,
-// move and release of the left button or of one finger.
+// Input through the DevTools protocol at canvas point p (CSS pixels): the mouse's hover, or
+// a press, move and release of its left button or of one finger.
 const MOUSE = {
   hover: { type: 'mouseMoved' },
   press: { type: 'mousePressed', button: 'left', buttons: 1, clickCount: 1 },
@@ -101,32 +105,29 @@ const MOUSE = {
   release: { type: 'mouseReleased', button: 'left', buttons: 0, clickCount: 1 },
 };
 const TOUCH = { press: 'touchStart', move: 'touchMove', release: 'touchEnd' };
-const POINTER = {
-  mouse: (kind, at) => ['Input.dispatchMouseEvent', { ...MOUSE[kind], ...at }],
-  touch: (kind, at) => ['Input.dispatchTouchEvent', { type: TOUCH[kind], touchPoints: kind === 'release' ? [] : [at] }],
-};
 
-// send(kind, p) at canvas point p (CSS pixels).
-export async function pointerSession(page, device = 'mouse') {
+export async function pointer(page, device = 'mouse') {
   const box = await page.locator('#lab').boundingBox();
   const cdp = await page.context().newCDPSession(page);
-  const send = (type, p) => cdp.send(...POINTER[device](type, { x: box.x + p[0], y: box.y + p[1] }));
-  return { send, detach: () => cdp.detach() };
+  return (kind, p) => {
+    const at = { x: box.x + p[0], y: box.y + p[1] };
+    return device === 'mouse' ? cdp.send('Input.dispatchMouseEvent', { ...MOUSE[kind], ...at })
+      : cdp.send('Input.dispatchTouchEvent', { type: TOUCH[kind], touchPoints: kind === 'release' ? [] : [at] });
+  };
 }
 
 // A drag from canvas point `from` to `to` in `steps` movements, sent without waiting for
 // each, so that the browser coalesces them as it does a fast real drag; `paced`, each one
 // handled before the next is sent.
 export async function drag(page, from, to, steps, device = 'mouse', paced = false) {
-  const pointer = await pointerSession(page, device);
-  if (device === 'mouse') await pointer.send('hover', from);
-  await pointer.send('press', from);
+  const send = await pointer(page, device);
+  if (device === 'mouse') await send('hover', from);
+  await send('press', from);
   const moves = [];
   for (let i = 1; i <= steps; ++i) {
-    moves.push(pointer.send('move', [from[0] + ((to[0] - from[0]) * i) / steps, from[1] + ((to[1] - from[1]) * i) / steps]));
+    moves.push(send('move', [from[0] + ((to[0] - from[0]) * i) / steps, from[1] + ((to[1] - from[1]) * i) / steps]));
     if (paced) await Promise.all([moves.pop(), animationFrames(page, 2)]);
   }
   await Promise.all(moves);
-  await pointer.send('release', to);
-  await pointer.detach();
+  await send('release', to);
 }

@@ -9,7 +9,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { SITE, animationFrames, canvasPicture, closeSite, drag, frames, openMenu, openPage, openSite, pick, settle, still } from './browser.mjs';
+import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openMenu, openPage, openSite, pick, settle, still } from './browser.mjs';
 
 const NATIVE = process.env.OSTREL_BUILD || 'build';
 const OUT = join(SITE, 'test-pictures');  // the browser's pictures, for a look after a failure
@@ -123,7 +123,7 @@ describe('the lab in a browser', () => {
     assert.equal(await page.locator('canvas').count(), 1);
     assert.deepEqual(await page.evaluate(() => [document.getElementById('lab').width, document.getElementById('lab').height]),
       [SIZE, SIZE]);
-    await page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });
+    await drawn(page);
     await settle(page);
     assert.equal(await frames(page), 1, 'one frame until something asks for another');
     const picture = await canvasPicture(page);
@@ -223,7 +223,7 @@ describe('the lab in a browser', () => {
 
   test('Quit ends the lab: the page says so and draws no more', async () => {
     await pick(page, 'Quit');
-    await page.waitForFunction(() => window.Module.labEnded !== undefined);
+    await ended(page);
     assert.equal(await page.evaluate(() => Module.labEnded), 0);
     assert.equal(await page.locator('#message').textContent(), 'The lab has ended.');
     assert.equal(await page.locator('#lab').isVisible(), false);
@@ -254,7 +254,7 @@ describe('an image the lab cannot read', () => {
 
   async function expectFailure(route, bytes) {
     const page = await openLab(route);
-    await page.waitForFunction(() => window.Module?.labEnded !== undefined, null, { timeout: 120000 });
+    await ended(page);
     assert.equal(await page.evaluate(() => Module.labEnded), 1);
     const want = nativeMessage(bytes);
     assert.match(want, /^data\/carpet\.tga: /);
