@@ -2,32 +2,48 @@
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
 // compilation), and prints the address once it listens. Port 0 picks a free one.
 // Also opens Debian's Chromium the way the browser tests and the benchmark need it.
-import { createServer } from 'node:http';
+import { STATUS_CODES, createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
-import { extname, join, normalize, resolve } from 'node:path';
+import { extname, isAbsolute, join, relative, resolve, sep } from 'node:path';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
   '.tga': 'application/octet-stream', '.png': 'image/png', '.json': 'application/json',
 };
 
+// The file a request's path names inside root; null for a path that cannot be decoded or
+// leaves root.
+function siteFile(root, url) {
+  let path;
+  try {
+    path = decodeURIComponent(new URL(url, 'http://localhost').pathname);
+  } catch {
+    return null;
+  }
+  const file = join(root, path.endsWith('/') ? path + 'index.html' : path);
+  const inside = relative(root, file);
+  return inside === '..' || inside.startsWith(`..${sep}`) || isAbsolute(inside) ? null : file;
+}
+
+// A request it cannot answer gets a 4xx of its own and the server goes on; HEAD is GET
+// without the body.
 export function serve(dir, port) {
   const root = resolve(dir);
   const server = createServer(async (request, response) => {
-    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-    const file = normalize(join(root, path.endsWith('/') ? path + 'index.html' : path));
-    if (!file.startsWith(root)) {
-      response.writeHead(403).end();
-      return;
-    }
+    const refuse = (status, headers) =>
+      response.writeHead(status, { 'Content-Type': 'text/plain', ...headers }).end(`${STATUS_CODES[status]}\n`);
+    if (request.method !== 'GET' && request.method !== 'HEAD') return refuse(405, { Allow: 'GET, HEAD' });
+    const file = siteFile(root, request.url);
+    if (!file) return refuse(400);
+    let body;
     try {
-      const body = await readFile(file);
-      response.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream',
-                                'Cache-Control': 'no-cache' });
-      response.end(body);
+      body = await readFile(file);
     } catch {
-      response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
+      return refuse(404);
     }
+    response.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream',
+                              'Content-Length': body.length, 'Cache-Control': 'no-cache' });
+    response.end(request.method === 'HEAD' ? undefined : body);
   });
   return new Promise((resolveListen, reject) => {
     server.once('error', reject);

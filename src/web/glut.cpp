@@ -1,5 +1,5 @@
 // GLUT on a page: the canvas is the window, the browser's animation frames run the main
-// loop, pointer, key and menu events come in from page.js through the exported web* calls.
+// loop, pointer, key and menu events come in from input.js through the exported web* calls.
 #include "gl_state.h"
 #include "meshes.h"
 #include "webgl.h"
@@ -10,13 +10,14 @@
 
 extern "C" {
 // page.js
-void webPageSetup(const char* title);
-int webCanvasWidth(void);
-int webCanvasHeight(void);
 int webLabEnded(void);
 int webBenchFrames(void);
 void webPassBegan(void);
 void webBenchFrameDrawn(void);
+// input.js
+void webPageSetup(const char* title);
+int webCanvasWidth(void);  // in drawing-buffer pixels
+int webCanvasHeight(void);
 void webMenuCreate(int menu);
 void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);

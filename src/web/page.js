@@ -1,124 +1,10 @@
-// The page's half of the browser build: the WebGL 2 context and the frame it draws, the
-// canvas's pointer and key events, and GLUT's menus as HTML.
+// The page's drawing half of the browser build: the WebGL 2 context, the frame it draws and
+// the textures it keeps (input.js has the events and the menus).
 mergeInto(LibraryManager.library, {
   $LabPage: {
     canvas: null,
     gl: null,
     frames: 0,            // frames handed to WebGL
-    menus: {},            // GLUT menu number -> [{label, value} or {label, submenu}]
-    attached: {},         // button -> menu number
-    openMenus: [],
-    dragging: false,
-    pointerX: 0,
-    pointerY: 0,
-
-    // Calls into the program unless it has ended; the exception an exit() throws stops here.
-    call: function (f) {
-      if (Module.labEnded !== undefined) return;
-      try { f(); } catch (e) { if (Module.labEnded === undefined) throw e; }
-    },
-
-    canvasPoint: function (e) {
-      var rect = LabPage.canvas.getBoundingClientRect();
-      var sx = rect.width ? LabPage.canvas.width / rect.width : 1;
-      var sy = rect.height ? LabPage.canvas.height / rect.height : 1;
-      return [Math.floor((e.clientX - rect.left) * sx), Math.floor((e.clientY - rect.top) * sy)];
-    },
-
-    closeMenus: function (from) {
-      while (LabPage.openMenus.length > from) LabPage.openMenus.pop().remove();
-    },
-
-    // One level of the menu, at page position (x, y); entries pick, submenus open on hover or click.
-    openMenu: function (menu, x, y, level) {
-      LabPage.closeMenus(level);
-      var box = document.createElement('div');
-      box.className = 'glut-menu';
-      box.dataset.menu = menu;
-      box.style.left = x + 'px';
-      box.style.top = y + 'px';
-      (LabPage.menus[menu] || []).forEach(function (item) {
-        var row = document.createElement('div');
-        row.textContent = item.label;
-        if (item.submenu) {
-          row.className = 'glut-submenu';
-          row.dataset.submenu = item.submenu;
-          var open = function () {
-            var r = row.getBoundingClientRect();
-            LabPage.openMenu(item.submenu, r.right + window.scrollX, r.top + window.scrollY, level + 1);
-          };
-          row.addEventListener('mouseenter', open);
-          row.addEventListener('click', open);
-        } else {
-          row.className = 'glut-entry';
-          row.dataset.value = item.value;
-          row.addEventListener('mouseenter', function () { LabPage.closeMenus(level + 1); });
-          row.addEventListener('click', function () {
-            LabPage.closeMenus(0);
-            LabPage.call(function () { Module['_webMenuPick'](menu, item.value); });
-          });
-        }
-        box.appendChild(row);
-      });
-      document.body.appendChild(box);
-      LabPage.openMenus.push(box);
-    },
-
-    keyCode: function (e) {
-      var special = { Enter: 13, Backspace: 8, Tab: 9, Escape: 27, Delete: 127 };
-      var key = e.key.length === 1 ? e.key.charCodeAt(0) : special[e.key];
-      if (key === undefined || key > 255 || e.metaKey) return undefined;
-      if (e.ctrlKey && /^[a-zA-Z]$/.test(e.key)) key &= 0x1f;  // as X11 types control letters
-      return key;
-    },
-
-    listen: function () {
-      var canvas = LabPage.canvas;
-      canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
-      canvas.addEventListener('pointerdown', function (e) {
-        canvas.focus();
-        var menu = LabPage.attached[e.button];
-        if (menu !== undefined) {
-          e.preventDefault();
-          LabPage.openMenu(menu, e.pageX, e.pageY, 0);
-          return;
-        }
-        LabPage.closeMenus(0);
-        if (e.button === 0 || e.button === 1) {
-          e.preventDefault();  // no autoscroll on the middle button
-          LabPage.dragging = true;
-          canvas.setPointerCapture(e.pointerId);
-        }
-      });
-      var release = function () { LabPage.dragging = false; };
-      canvas.addEventListener('pointerup', release);
-      canvas.addEventListener('pointercancel', release);
-      // Every movement the browser saw, coalesced ones included, is one motion event.
-      canvas.addEventListener('pointermove', function (e) {
-        var events = e.getCoalescedEvents ? e.getCoalescedEvents() : [];
-        if (!events.length) events = [e];
-        var last = LabPage.canvasPoint(events[events.length - 1]);
-        LabPage.pointerX = last[0];
-        LabPage.pointerY = last[1];
-        if (!LabPage.dragging || LabPage.openMenus.length) return;
-        events.forEach(function (ev) {
-          var p = LabPage.canvasPoint(ev);
-          LabPage.call(function () { Module['_webMotion'](p[0], p[1]); });
-        });
-      });
-      document.addEventListener('pointerdown', function (e) {
-        if (!e.target.closest || !e.target.closest('.glut-menu')) {
-          if (e.target !== canvas) LabPage.closeMenus(0);
-        }
-      });
-      document.addEventListener('keydown', function (e) {
-        if (LabPage.openMenus.length && e.key === 'Escape') { LabPage.closeMenus(0); return; }
-        var key = LabPage.keyCode(e);
-        if (key === undefined) return;
-        e.preventDefault();
-        LabPage.call(function () { Module['_webKey'](key, LabPage.pointerX, LabPage.pointerY); });
-      });
-    },
   },
 
   // The GPU side of the GL layer: one shader that transforms and lights as GL 1.1 does,
@@ -472,27 +358,6 @@ mergeInto(LibraryManager.library, {
     LabGL.uploadTexture(t);
   },
 
-  webPageSetup__deps: ['$LabPage'],
-  webPageSetup: function (title) {
-    document.title = UTF8ToString(title);
-    LabPage.listen();
-  },
-
-  // The canvas follows the size the page lays it out at; a change reaches the reshape callback.
-  webCanvasWidth__deps: ['$LabPage'],
-  webCanvasWidth: function () {
-    var c = LabPage.canvas;
-    if (c.clientWidth && c.clientWidth !== c.width) c.width = c.clientWidth;
-    return c.width;
-  },
-
-  webCanvasHeight__deps: ['$LabPage'],
-  webCanvasHeight: function () {
-    var c = LabPage.canvas;
-    if (c.clientHeight && c.clientHeight !== c.height) c.height = c.clientHeight;
-    return c.height;
-  },
-
   // ?bench=N: N frames drawn back to back at the starting pose, timed from the end of the
   // first to the end of the last; the result lands in Module.labBench and on the page.
   // With &replay, the program draws one frame and the page draws it again N times from
@@ -518,20 +383,4 @@ mergeInto(LibraryManager.library, {
   },
 
   webLabEnded: function () { return Module.labEnded !== undefined ? 1 : 0; },
-
-  webMenuCreate__deps: ['$LabPage'],
-  webMenuCreate: function (menu) { LabPage.menus[menu] = []; },
-
-  webMenuAddEntry__deps: ['$LabPage'],
-  webMenuAddEntry: function (menu, label, value) {
-    LabPage.menus[menu].push({ label: UTF8ToString(label), value: value });
-  },
-
-  webMenuAddSubMenu__deps: ['$LabPage'],
-  webMenuAddSubMenu: function (menu, label, submenu) {
-    LabPage.menus[menu].push({ label: UTF8ToString(label), submenu: submenu });
-  },
-
-  webMenuAttach__deps: ['$LabPage'],
-  webMenuAttach: function (menu, button) { LabPage.attached[button] = menu; },
 });

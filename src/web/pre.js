@@ -6,18 +6,53 @@ Module.labErrors = [];
 Module.print = function (text) { console.log(text); };
 Module.printErr = function (text) { Module.labErrors.push(text); console.warn(text); };
 
-// exit() from anywhere in the program: the page stops drawing and says why.
+// In place of the canvas (and the controls under it), the page says why the lab stopped.
+function labStop(text, kind) {
+  var message = document.getElementById('message');
+  if (message) {
+    message.textContent = text;
+    message.className = kind;
+  }
+  document.body.classList.add('lab-stopped');
+}
+
+// What a failure other than the lab's own exit() means to a visitor, and what they can do.
+function labFailure(error) {
+  var details = '\n\n(Details: ' + (error && error.message || error) + ')';
+  if (!Module.labRuntimeReady) {
+    return 'The lab\'s program (ostrel-lab.wasm) could not be loaded. Reload the page; if that does ' +
+      'not help, this browser may not run WebAssembly: try another, up-to-date browser.' + details;
+  }
+  // A canvas that has no context yet is given one now if the browser can: asking is the test.
+  if (Module.canvas && !Module.canvas.getContext('webgl2')) {
+    return 'The lab draws with WebGL 2, and this browser does not give it to the page. Turn on ' +
+      'hardware (graphics) acceleration in the browser\'s settings, or open the page in another ' +
+      'browser, such as a recent Firefox, Chrome, Edge or Safari.' + details;
+  }
+  return 'The lab stopped because of an error in this browser. Reload the page to start it again; ' +
+    'if it stops again, try another browser.' + details;
+}
+
+Module.onRuntimeInitialized = function () { Module.labRuntimeReady = true; };
+
+// exit() from anywhere in the program, or an exception none caught: the page stops drawing
+// and says why. An unreadable image's message is the reader's own, as the native program
+// prints it.
 Module.quit = function (status, toThrow) {
   if (Module.labEnded === undefined) {
     Module.labEnded = status;
-    var message = document.getElementById('message');
-    if (message) {
-      message.textContent = status === 0 ? 'The lab has ended.' : Module.labErrors.join('\n');
-      message.className = status === 0 ? 'ended' : 'failed';
-    }
-    if (Module.canvas) Module.canvas.style.display = 'none';
+    if (status === 0) labStop('The lab has ended.', 'ended');
+    else if (toThrow && toThrow.name === 'ExitStatus') labStop(Module.labErrors.join('\n'), 'failed');
+    else labStop(labFailure(toThrow), 'missing');
   }
   throw toThrow;
+};
+
+// A .wasm that does not load or compile, or the program's own abort().
+Module.onAbort = function (what) {
+  if (Module.labEnded !== undefined) return;
+  Module.labEnded = 1;
+  labStop(labFailure(what), 'missing');
 };
 
 Module.preRun = Module.preRun || [];

@@ -3,17 +3,14 @@
 // the same poses, the menu tree, drags, the orbit keys, Quit, unreadable images.
 // Usage: node lab_browser_test.mjs  (from the repository root, after the native and
 // browser builds; needs a display for the native pictures)
-import { chromium } from 'playwright-core';
 import { execFileSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { launchChromium, serve } from '../../tools/web_serve.mjs';
+import { SITE, WEB_BUILD, animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openMenu, openPage, openSite, pick, settle, still } from './browser.mjs';
 
-const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
-const SITE = join(WEB_BUILD, 'site');
 const NATIVE = process.env.OSTREL_BUILD || 'build';
 const OUT = join(WEB_BUILD, 'test-pictures');  // the browser's pictures, for a look after a failure; not part of the site
 const SIZE = 500;
@@ -80,102 +77,17 @@ function matchingShare(a, b) {
   return (100 * matching) / (a.width * a.height);
 }
 
-// ---- the page
-
-async function canvasPicture(page) {
-  const rgba = await page.evaluate(() => {
-    const canvas = document.getElementById('lab');
-    const copy = document.createElement('canvas');
-    copy.width = canvas.width;
-    copy.height = canvas.height;
-    const g = copy.getContext('2d');
-    g.drawImage(canvas, 0, 0);
-    return Array.from(g.getImageData(0, 0, copy.width, copy.height).data);
-  });
-  const rgb = Buffer.alloc((rgba.length / 4) * 3);
-  for (let p = 0; p < rgba.length / 4; ++p) for (let k = 0; k < 3; ++k) rgb[p * 3 + k] = rgba[p * 4 + k];
-  return { width: SIZE, height: SIZE, rgb };
-}
-
-const frames = (page) => page.evaluate(() => Module.labFrameCount());
-
-// Lets the page run `count` animation frames: the lab's loop makes one pass in each.
-const animationFrames = (page, count) => page.evaluate((n) => new Promise((done) => {
-  const step = () => (--n > 0 ? requestAnimationFrame(step) : done());
-  requestAnimationFrame(step);
-}), count);
-
-// Until the lab has drawn what it was asked to: no new frame over a few passes of its loop.
-async function settle(page) {
-  for (let tries = 0; tries < 25; ++tries) {
-    const before = await frames(page);
-    await animationFrames(page, 4);
-    if ((await frames(page)) === before) return;
-  }
-  assert.fail('the lab keeps drawing');
-}
-
-async function openMenu(page) {
-  const box = await page.locator('#lab').boundingBox();
-  await page.mouse.click(box.x + 100, box.y + 100, { button: 'right' });
-  return page.locator('.glut-menu').first();
-}
-
-async function pick(page, ...path) {
-  let menu = await openMenu(page);
-  for (const label of path.slice(0, -1)) {
-    await menu.locator('.glut-submenu', { hasText: label }).hover();
-    menu = page.locator(`.glut-menu[data-menu="${await menu.locator('.glut-submenu', { hasText: label }).getAttribute('data-submenu')}"]`);
-  }
-  await menu.locator('.glut-entry', { hasText: path[path.length - 1] }).click();
-}
-
-// A drag from canvas point `from` to `to` in `steps` pointer movements, sent without
-// waiting for each, so that the browser coalesces them as it does a fast real drag.
-async function drag(page, from, to, steps) {
-  const box = await page.locator('#lab').boundingBox();
-  const at = (p) => ({ x: box.x + p[0], y: box.y + p[1] });
-  const cdp = await page.context().newCDPSession(page);
-  const send = (type, p, extra) => cdp.send('Input.dispatchMouseEvent', { type, ...at(p), ...extra });
-  await send('mouseMoved', from, {});
-  await send('mousePressed', from, { button: 'left', buttons: 1, clickCount: 1 });
-  const moves = [];
-  for (let i = 1; i <= steps; ++i) {
-    const p = [from[0] + ((to[0] - from[0]) * i) / steps, from[1] + ((to[1] - from[1]) * i) / steps];
-    moves.push(send('mouseMoved', p, { button: 'left', buttons: 1 }));
-  }
-  await Promise.all(moves);
-  await send('mouseReleased', to, { button: 'left', buttons: 0, clickCount: 1 });
-  await cdp.detach();
-}
-
-let browser;
-let server;
-let url;
+let site;
 let native;
-
-async function openLab(route, query = '') {
-  const page = await browser.newPage();
-  page.errors = [];
-  page.on('console', (m) => { if (m.type() === 'error') page.errors.push(m.text()); });
-  page.on('pageerror', (e) => page.errors.push(e.message));
-  if (route) await page.route(route.pattern, route.handler);
-  await page.goto(url + query);
-  return page;
-}
+const openLab = (route, query) => openPage(site.browser, site.url, route, query);
 
 before(async () => {
   mkdirSync(OUT, { recursive: true });
   native = nativePictures();
-  server = await serve(SITE, 0);
-  url = `http://localhost:${server.address().port}/`;
-  browser = await launchChromium(chromium);
+  site = await openSite();
 });
 
-after(async () => {
-  await browser?.close();
-  server?.close();
-});
+after(() => closeSite(site));
 
 // The door sends no normal: it is lit with whatever normal is current, GL's initial one
 // in the first frame and the projector lens's last one after. Its pixels, found by their
@@ -211,7 +123,7 @@ describe('the lab in a browser', () => {
     assert.equal(await page.locator('canvas').count(), 1);
     assert.deepEqual(await page.evaluate(() => [document.getElementById('lab').width, document.getElementById('lab').height]),
       [SIZE, SIZE]);
-    await page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });
+    await drawn(page);
     await settle(page);
     assert.equal(await frames(page), 1, 'one frame until something asks for another');
     const picture = await canvasPicture(page);
@@ -294,15 +206,9 @@ describe('the lab in a browser', () => {
   });
 
   test('a starts the orbit and s stops it; A and S do nothing', async () => {
-    const still = async () => {
-      await settle(page);
-      const count = await frames(page);
-      await animationFrames(page, 10);
-      return (await frames(page)) === count;
-    };
     await page.locator('#lab').focus();
     await page.keyboard.press('Shift+A');
-    assert.ok(await still(), 'A starts nothing');
+    assert.ok(await still(page), 'A starts nothing');
     let count = await frames(page);
     await page.keyboard.press('a');
     await animationFrames(page, 10);
@@ -312,12 +218,12 @@ describe('the lab in a browser', () => {
     await animationFrames(page, 10);
     assert.ok((await frames(page)) >= count + 5, 'S does not stop it');
     await page.keyboard.press('s');
-    assert.ok(await still(), 's stops it');
+    assert.ok(await still(page), 's stops it');
   });
 
   test('Quit ends the lab: the page says so and draws no more', async () => {
     await pick(page, 'Quit');
-    await page.waitForFunction(() => window.Module.labEnded !== undefined);
+    await ended(page);
     assert.equal(await page.evaluate(() => Module.labEnded), 0);
     assert.equal(await page.locator('#message').textContent(), 'The lab has ended.');
     assert.equal(await page.locator('#lab').isVisible(), false);
@@ -348,7 +254,7 @@ describe('an image the lab cannot read', () => {
 
   async function expectFailure(route, bytes) {
     const page = await openLab(route);
-    await page.waitForFunction(() => window.Module?.labEnded !== undefined, null, { timeout: 120000 });
+    await ended(page);
     assert.equal(await page.evaluate(() => Module.labEnded), 1);
     const want = nativeMessage(bytes);
     assert.match(want, /^data\/carpet\.tga: /);

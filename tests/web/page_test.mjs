@@ -1,0 +1,100 @@
+// The page beyond a desktop's mouse, in Debian's Chromium: a phone's screen and touch, the
+// keyboard's menu, the key buttons, a browser that cannot run the lab, the server.
+// Usage: node page_test.mjs (from the repository root, after the browser build)
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
+
+const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
+const PHONE_DRAG = [[120, 120], [200, 180], 8];  // canvas points in CSS pixels, and the steps
+
+let site;
+before(async () => { site = await openSite(); });
+after(() => closeSite(site));
+
+async function openDrawn(opener) {
+  const page = await openPage(opener, site.url);
+  await drawn(page);
+  await settle(page);
+  return page;
+}
+
+describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
+  let phone, fingerMoved;  // the picture after "Move Position" and a finger's drag
+  before(async () => { phone = await site.browser.newContext(PHONE); });
+  after(() => phone.close());
+
+  test('a square canvas inside the screen with a buffer 3 times its size; long press, tap, finger drags', async () => {
+    const page = await openDrawn(phone);
+    const [width, scrollWidth, r, buffer] = await page.evaluate(() => {
+      const canvas = document.getElementById('lab');
+      return [innerWidth, document.documentElement.scrollWidth, canvas.getBoundingClientRect().toJSON(), [canvas.width, canvas.height]];
+    });
+    assert.deepEqual([width, scrollWidth], [390, 390], 'laid out at the device width, no horizontal scrolling');
+    assert.ok(r.left >= 0 && r.top >= 0 && r.right <= 390 && r.bottom <= 844 && r.width === r.height, JSON.stringify(r));
+    assert.deepEqual(buffer, [Math.round(r.width * 3), Math.round(r.height * 3)]);
+    assert.equal(await page.getByRole('img', { name: /computer teaching lab/ }).count(), 1);
+
+    const count = await frames(page);
+    await drag(page, ...PHONE_DRAG, 'touch');
+    await settle(page);
+    assert.equal(await frames(page), count, 'before a mode is chosen, a drag changes nothing');
+    const finger = await pointer(page, 'touch');
+    await finger('press', [180, 180]);
+    await page.locator('.glut-menu').waitFor();  // held still: a long press
+    await finger('release', [180, 180]);
+    const entry = page.locator('.glut-entry', { hasText: 'Move Position' });
+    assert.ok((await entry.boundingBox()).height >= 40, 'entries a finger can hit');
+    await entry.tap();
+    await settle(page);
+    const picked = await canvasPicture(page);
+    await drag(page, ...PHONE_DRAG, 'touch');
+    await settle(page);
+    fingerMoved = await canvasPicture(page);
+    assert.ok(!fingerMoved.rgb.equals(picked.rgb), 'the drag moved the eye');
+  });
+
+  test('Shift+F10 and Enter pick "Move Position", the mouse drags as the finger did; the a and s buttons', async () => {
+    const page = await openDrawn(phone);
+    await page.locator('#lab').focus();
+    for (const key of ['Shift+F10', 'ArrowDown', 'Enter']) await page.keyboard.press(key);
+    await drag(page, ...PHONE_DRAG, 'mouse', true);  // step by step: no movement lost to coalescing
+    await settle(page);
+    assert.ok((await canvasPicture(page)).rgb.equals(fingerMoved.rgb), 'the same picture as the finger\'s drag');
+    await page.getByRole('button', { name: /^a\b/ }).tap();
+    const count = await frames(page);
+    await animationFrames(page, 10);
+    assert.ok((await frames(page)) >= count + 5, 'the a button starts the orbit');
+    await page.getByRole('button', { name: /^s\b/ }).tap();
+    assert.ok(await still(page), 'the s button stops it');
+    assert.deepEqual(page.errors, []);
+  });
+});
+
+test('without WebGL 2 or without the .wasm, the page says what is missing in place of the canvas', async () => {
+  const noWebGL = await site.browser.newContext();
+  await noWebGL.addInitScript(() => {
+    const getContext = HTMLCanvasElement.prototype.getContext;
+    HTMLCanvasElement.prototype.getContext = function (kind, ...rest) { return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest); };
+  });
+  const noWasm = { pattern: '**/ostrel-lab.wasm', handler: (r) => r.fulfill({ status: 404, body: '' }) };
+  for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
+                                  [await openPage(site.browser, site.url, noWasm), /ostrel-lab\.wasm\) could not be loaded/]]) {
+    await ended(page);
+    assert.match(await page.locator('#message').textContent(), missing);
+    assert.equal(await page.locator('#lab').isVisible(), false);
+  }
+  await noWebGL.close();
+});
+
+// A request that brought the server down would never be answered: the time limit says so.
+test('the server answers malformed requests with a 4xx, HEAD as GET without a body, and goes on', async () => {
+  const ask = (path, method = 'GET') => fetch(site.url + path, { method, signal: AbortSignal.timeout(10000) });
+  for (const [method, path] of [['GET', '%E0%A4%A'], ['GET', '..%2f..%2fetc%2fpasswd'], ['DELETE', 'index.html']]) {
+    const { status } = await ask(path, method);
+    assert.ok(status >= 400 && status < 500, `${method} /${path}: ${status}`);
+  }
+  const [head, body] = [await ask('', 'HEAD'), await (await ask('')).text()];
+  assert.match(body, /<canvas id="lab"/);
+  assert.deepEqual([head.status, head.headers.get('content-length'), await head.text()], [200, String(Buffer.byteLength(body)), '']);
+});
