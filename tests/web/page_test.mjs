@@ -3,7 +3,7 @@
 // Usage: node page_test.mjs (from the repository root, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
+import { animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
 
 const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
 const PHONE_DRAG = [[120, 120], [200, 180], 8];  // canvas points in CSS pixels, and the steps
@@ -71,16 +71,17 @@ describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
   });
 });
 
-test('without WebGL 2 or without the .wasm, the page says what is missing in place of the canvas', async () => {
+test('without WebGL 2, the .wasm or the script, the page says what is missing in place of the canvas', async () => {
   const noWebGL = await site.browser.newContext();
   await noWebGL.addInitScript(() => {
     const getContext = HTMLCanvasElement.prototype.getContext;
     HTMLCanvasElement.prototype.getContext = function (kind, ...rest) { return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest); };
   });
-  const noWasm = { pattern: '**/ostrel-lab.wasm', handler: (r) => r.fulfill({ status: 404, body: '' }) };
+  const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
-                                  [await openPage(site.browser, site.url, noWasm), /ostrel-lab\.wasm\) could not be loaded/]]) {
-    await ended(page);
+                                  [await openPage(site.browser, site.url, lost('ostrel-lab.wasm')), /ostrel-lab\.wasm\) could not be loaded/],
+                                  [await openPage(site.browser, site.url, lost('ostrel-lab.js')), /ostrel-lab\.js\) could not be loaded/]]) {
+    await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));
     assert.match(await page.locator('#message').textContent(), missing);
     assert.equal(await page.locator('#lab').isVisible(), false);
   }
