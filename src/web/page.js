@@ -2,8 +2,6 @@
 // the textures it keeps (input.js has the events and the menus).
 mergeInto(LibraryManager.library, {
   $LabPage: {
-    canvas: null,
-    gl: null,
     frames: 0,            // frames handed to WebGL
   },
 
@@ -264,7 +262,6 @@ mergeInto(LibraryManager.library, {
   webglCreateContext__deps: ['$LabPage', '$LabGL'],
   webglCreateContext: function (width, height) {
     var canvas = Module.canvas || document.getElementById('lab');
-    LabPage.canvas = canvas;
     canvas.width = width;
     canvas.height = height;
     var gl = canvas.getContext('webgl2', {
@@ -272,7 +269,7 @@ mergeInto(LibraryManager.library, {
       premultipliedAlpha: false, preserveDrawingBuffer: true,
     });
     if (!gl) throw new Error('this browser gives no WebGL 2 context');
-    LabPage.gl = LabGL.gl = gl;
+    LabGL.gl = gl;
     LabGL.makeObjects();
     // A lost context draws nothing until it is back; then all is made again and the last
     // frame drawn, the program's state (the camera too) untouched.
