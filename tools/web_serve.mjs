@@ -51,14 +51,21 @@ export function serve(dir, port) {
   });
 }
 
-// Headless, WebGL 2 through SwiftShader, and none of the background connections this
-// machine's closed network would refuse. `chromium` is playwright-core's.
-export function launchChromium(chromium) {
+// Headless, and none of the background connections this machine's closed network would
+// refuse. WebGL 2 comes from `renderer`: 'native' draws through ANGLE's GL back end on the
+// X server in DISPLAY, the same Mesa renderer the native program uses (llvmpipe without a
+// GPU, which Chromium blocklists unless told otherwise); 'software' is Chromium's own
+// SwiftShader, what a browser without a usable GPU falls back to when software WebGL is
+// allowed. `chromium` is playwright-core's.
+export function launchChromium(chromium, renderer = 'native') {
+  const webgl = renderer === 'software'
+    ? ['--disable-gpu', '--enable-unsafe-swiftshader', '--use-angle=swiftshader']
+    : ['--use-gl=angle', '--use-angle=gl', '--ignore-gpu-blocklist'];
   return chromium.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--enable-unsafe-swiftshader', '--use-angle=swiftshader'],
+    args: ['--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', ...webgl],
   });
 }
 
