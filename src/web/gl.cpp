@@ -398,8 +398,10 @@ void glBegin(GLenum mode)
     primitive.clear();
 }
 
-// Polygons and fans fan out from the first vertex; a quad (a, b, c, d) is split along b-d
-// for quads and along the strip's a-d for quad strips, as Mesa splits them.
+// Fans fan out from the first vertex, and so do polygons, each triangle listing it last; a
+// quad (a, b, c, d) is split along b-d for quads and along the strip's a-d for quad strips.
+// Each triangle's vertices come in Mesa's order too: where it clips a triangle and which
+// pixels on a shared edge fall to which side depend on it.
 static void triangles(const std::vector<uint32_t>& p, GLenum mode, std::vector<uint32_t>& out)
 {
     auto triangle = [&](size_t a, size_t b, size_t c) {
@@ -418,8 +420,10 @@ static void triangles(const std::vector<uint32_t>& p, GLenum mode, std::vector<u
             else triangle(i + 1, i, i + 2);
         break;
     case GL_TRIANGLE_FAN:
-    case GL_POLYGON:
         for (size_t i = 1; i + 1 < n; ++i) triangle(0, i, i + 1);
+        break;
+    case GL_POLYGON:
+        for (size_t i = 1; i + 1 < n; ++i) triangle(i, i + 1, 0);
         break;
     case GL_QUADS:
         for (size_t i = 0; i + 3 < n; i += 4) {

@@ -29,6 +29,11 @@ mergeInto(LibraryManager.library, {
 
     // GL's per-vertex lighting as the layer defines it (gl.cpp, currentState), written out
     // for one set of switches: SwiftShader pays dearly for a loop or branch in the shader.
+    // The vertex goes to clip space as GL takes it there: through the projection times the
+    // modelview, multiplied out with each product rounded before it is added, as a CPU
+    // without fused multiply-add does (`one` is 1; multiplying by it keeps the compiler
+    // from fusing a product into the sum). Edges and texel boundaries then fall on the same
+    // pixels as the native program's, when both draw on the same renderer.
     // environment holds the projection (0-3), the model ambient (4), the switches (5) and the
     // two lights (6-8, 9-11: ambient, diffuse, eye position).
     vertexShader: function (lit, lights) {
@@ -42,11 +47,18 @@ mergeInto(LibraryManager.library, {
         'layout(location = 11) in vec4 emission;\n' +
         'layout(location = 12) in vec2 texCoord;\n' +
         'uniform vec4 environment[12];\n' +
+        'uniform float one;\n' +
         'out vec4 vColour;\n' +
         'out vec2 vTexCoord;\n' +
         'void main() {\n' +
         '  vec4 eye = modelview * vec4(position, 1.0);\n' +
-        '  gl_Position = mat4(environment[0], environment[1], environment[2], environment[3]) * eye;\n' +
+        '  mat4 mvp;\n' +
+        [0, 1, 2, 3].map(function (c) {
+          return '  mvp[' + c + '] = ' + [0, 1, 2, 3].map(function (k) {
+            return 'environment[' + k + '] * modelview[' + c + '][' + k + '] * one';
+          }).reduce(function (sum, term) { return '(' + sum + ' + ' + term + ')'; }) + ';\n';
+        }).join('') +
+        '  gl_Position = mvp * vec4(position, 1.0);\n' +
         '  vTexCoord = texCoord;\n';
       if (!lit) return source + '  vColour = vec4(1.0);\n}\n';
       source += '  vec3 n = normalMatrix * normal;\n' +
@@ -97,6 +109,7 @@ mergeInto(LibraryManager.library, {
       if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
       gl.useProgram(program);
       gl.uniform1i(gl.getUniformLocation(program, 'image'), 0);
+      gl.uniform1f(gl.getUniformLocation(program, 'one'), 1);
       return {
         program: program,
         environment: gl.getUniformLocation(program, 'environment'),

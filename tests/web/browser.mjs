@@ -9,10 +9,10 @@ import { launchChromium, serve } from '../../tools/web_serve.mjs';
 export const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
 export const SITE = join(WEB_BUILD, 'site');  // what ./lab web serves; the build's own files stay above it
 
-// { browser, server, url }: the site on a free port, and Chromium.
-export async function openSite() {
+// { browser, server, url }: the site on a free port, and Chromium drawing WebGL on `renderer`.
+export async function openSite(renderer = 'native') {
   const server = await serve(SITE, 0);
-  return { server, url: `http://localhost:${server.address().port}/`, browser: await launchChromium(chromium) };
+  return { server, url: `http://localhost:${server.address().port}/`, browser: await launchChromium(chromium, renderer) };
 }
 
 export async function closeSite(site) {
@@ -52,6 +52,12 @@ export async function canvasPicture(page) {
   for (let p = 0; p < rgba.length / 4; ++p) for (let k = 0; k < 3; ++k) rgb[p * 3 + k] = rgba[p * 4 + k];
   return { width, height, rgb };
 }
+
+// The WebGL renderer the canvas draws with, as the browser names it.
+export const canvasRenderer = (page) => page.evaluate(() => {
+  const gl = document.getElementById('lab').getContext('webgl2');
+  return gl.getParameter(gl.getExtension('WEBGL_debug_renderer_info').UNMASKED_RENDERER_WEBGL);
+});
 
 // Until the lab has drawn its first frame, or has ended.
 export const drawn = (page) => page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });

@@ -12,6 +12,12 @@ let site;
 before(async () => { site = await openSite(); });
 after(() => closeSite(site));
 
+// Once a touch's long-press time has passed (a page timer set now runs after the touch's).
+async function noMenuLeft(page, why) {
+  await page.evaluate(() => new Promise((done) => setTimeout(done, 1000)));
+  assert.equal(await page.locator('.glut-menu').count(), 0, why);
+}
+
 async function openDrawn(opener) {
   const page = await openPage(opener, site.url);
   await drawn(page);
@@ -39,7 +45,10 @@ describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
     await drag(page, ...PHONE_DRAG, 'touch');
     await settle(page);
     assert.equal(await frames(page), count, 'before a mode is chosen, a drag changes nothing');
+    await noMenuLeft(page, 'a finger\'s drag leaves no menu behind');
     const finger = await pointer(page, 'touch');
+    await Promise.all([finger('press', [180, 180]), finger('release', [180, 180])]);  // sent together: no wait between
+    await noMenuLeft(page, 'nor does a tap');
     await finger('press', [180, 180]);
     await page.locator('.glut-menu').waitFor();  // held still: a long press
     await finger('release', [180, 180]);
