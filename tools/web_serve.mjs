@@ -89,7 +89,8 @@ function addresses(host, port) {
 // use or one the system will not give.
 if (import.meta.url === `file://${process.argv[1]}`) {
   const check = process.argv[2] === '--check';
-  const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] = check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
+  const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] =
+    check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
   try {
     const server = await serve(dir, Number(port), host);
     if (check) server.close();
