@@ -234,6 +234,7 @@ TEST_F(Installed, DrawsWhatTheRepositoryDrawsFromAnyFolderAndAfterAMove)
 {
     expectSameView(firstFrameOf(program(), "/"), fromRepository, "from /");
     expectSameView(firstFrameOf(program(), scratch), fromRepository, "from a folder without data/");
+    expectSameView(firstFrameOf(OSTREL_BINARY, scratch), fromRepository, "build/ostrel-lab, from the same");
     std::string moved = scratch + "/moved/opt";
     shell("mkdir -p '" + scratch + "/moved' && mv '" + prefix + "' '" + moved + "'");
     expectSameView(firstFrameOf(moved + "/bin/ostrel-lab", "/"), fromRepository, "moved to another prefix");
@@ -260,7 +261,8 @@ TEST_F(Installed, AFolderOwnDataIsReadFileByFile)
     std::string floorOnly = scratch + "/floor-only";
     shell("mkdir -p '" + floorOnly + "/data'");
     writeSolidTga(floorOnly + "/data/carpet.tga", MAGENTA);
-    expectMagentaFloor(firstFrameOf(program(), floorOnly), "data/ holding only carpet.tga");
+    for (const std::string& binary : {program(), std::string(OSTREL_BINARY)})  // over the repository's images too
+        expectMagentaFloor(firstFrameOf(binary, floorOnly), binary + " beside a data/ holding only carpet.tga");
 }
 
 TEST_F(Installed, AnOstrelLabDataWithoutImagesIsReportedNotPassedOver)
@@ -274,7 +276,8 @@ TEST_F(Installed, AnOstrelLabDataWithoutImagesIsReportedNotPassedOver)
         EXPECT_TRUE(WIFEXITED(run.status));
         EXPECT_EQ(WEXITSTATUS(run.status), 1);
         EXPECT_EQ(slurp(run.out), "\nUnable to load TGA File!\n");
-        EXPECT_EQ(slurp(run.err), folder + "/drywall.tga: cannot open: No such file or directory\n");
+        EXPECT_EQ(slurp(run.err).rfind(folder + "/drywall.tga: cannot open: No such file or directory: OSTREL_LAB_DATA names " +
+                                       folder + ", which must hold all seven images", 0), 0u);
     }
 }
 

@@ -266,6 +266,10 @@ TEST(Failures, MissingFilePrintsTheLineAndNamesTheFile)
     EXPECT_EQ(image, nullptr);
     EXPECT_EQ(out, "\nUnable to load TGA File!\n");
     EXPECT_EQ(err, "data/no-such-file.tga: cannot open: No such file or directory\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(loadTGA("data/no-such-file.tga", "put it there"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "data/no-such-file.tga: cannot open: No such file or directory: put it there\n");
 }
 
 TEST(Failures, EachReasonIsOneLineNamingTheFile)
@@ -401,10 +405,12 @@ TEST(OtherWriters, ImageMagickFilesDecodeExactly)
 }
 
 // What an image editor saves when asked for grey or a palette, and a PNG under a .tga
-// name: each refused with a line that says what the file is and what to do.
+// name: each refused with a line that says what the file is and what to do, and what
+// the ImageMagick command it names makes of the file is read.
 TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
 {
-    const char* const SAVE = ": only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour\n";
+    const std::string HOW = " (ImageMagick: convert in.tga -type TrueColor out.tga)\n";
+    const std::string SAVE = ": only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour" + HOW;
     const struct { const char* command; std::string reason; } cases[] = {
         {"convert -size 4x3 gradient: -type Grayscale tga:", std::string("a grey image of 8 bits") + SAVE},
         {"convert -size 4x3 gradient: -type Grayscale -compress RLE tga:", std::string("a grey image of 8 bits") + SAVE},
@@ -412,18 +418,23 @@ TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
          std::string("a colour-mapped image of 8 bits") + SAVE},
         {"convert -size 4x3 plasma:fractal -colors 8 -type Palette -compress RLE tga:",
          std::string("a colour-mapped image of 8 bits") + SAVE},
-        {"convert -size 4x3 xc:red png:", "not a TGA image (image type 78, pixel depth 0)\n"},
+        {"convert -size 4x3 xc:red png:", "not a TGA image (image type 78, pixel depth 0): save it as a true-colour TGA" + HOW},
     };
     std::string dir = tempDir();
-    std::string file = dir + "/picture.tga";
+    std::string file = dir + "/in.tga", fixed = dir + "/out.tga";
     for (const auto& c : cases) {
         std::string cmd = c.command + file;
         ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
         testing::internal::CaptureStderr();
         EXPECT_EQ(loadTGA(file.c_str()), nullptr) << c.command;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), file + ": " + c.reason) << c.command;
+        ASSERT_EQ(system(("cd " + dir + " && convert in.tga -type TrueColor out.tga").c_str()), 0);
+        TGAImage* image = loadTGA(fixed.c_str());
+        EXPECT_NE(image, nullptr) << c.command;
+        freeTGA(image);
     }
     remove(file.c_str());
+    remove(fixed.c_str());
     rmdir(dir.c_str());
 }
 

@@ -1,9 +1,11 @@
-// A static file server for the browser build: node tools/web_serve.mjs DIR PORT.
+// A static file server for the browser build: node tools/web_serve.mjs DIR PORT [HOST].
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
-// compilation), and prints the address once it listens. Port 0 picks a free one.
+// compilation), on 127.0.0.1 unless another address is given, and prints the addresses to
+// open once it listens. Port 0 picks a free one.
 // Also opens Debian's Chromium the way the browser tests and the benchmark need it.
 import { STATUS_CODES, createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
+import { networkInterfaces } from 'node:os';
 import { extname, isAbsolute, join, relative, resolve, sep } from 'node:path';
 
 const TYPES = {
@@ -27,7 +29,7 @@ function siteFile(root, url) {
 
 // A request it cannot answer gets a 4xx of its own and the server goes on; HEAD is GET
 // without the body.
-export function serve(dir, port) {
+export function serve(dir, port, host = '127.0.0.1') {
   const root = resolve(dir);
   const server = createServer(async (request, response) => {
     const refuse = (status, headers) =>
@@ -47,7 +49,7 @@ export function serve(dir, port) {
   });
   return new Promise((resolveListen, reject) => {
     server.once('error', reject);
-    server.listen(port, '127.0.0.1', () => resolveListen(server));
+    server.listen(port, host, () => resolveListen(server));
   });
 }
 
@@ -69,17 +71,34 @@ export function launchChromium(chromium, renderer = 'native') {
   });
 }
 
-// A port that cannot be had is one plain line, not a stack trace: ./lab web has checked
-// the number, so what is left is a port in use or one the system will not give.
+// The addresses to open: for one of every interface (0.0.0.0, ::), this machine's own and
+// those other devices on its networks reach it by.
+function addresses(host, port) {
+  const url = (address) => `http://${address.includes(':') ? `[${address}]` : address}:${port}/`;
+  if (host === '127.0.0.1') return [url('localhost')];
+  if (host !== '0.0.0.0' && host !== '::') return [url(host)];
+  const others = Object.values(networkInterfaces()).flat()
+    .filter((i) => !i.internal && (host === '::' || i.family === 'IPv4') && !i.address.startsWith('fe80:'))
+    .map((i) => `from another device: ${url(i.address)}`);
+  return [url('localhost'), ...(others.length ? others : ['from another device: none, this machine is on no network'])];
+}
+
+// node tools/web_serve.mjs DIR PORT [HOST] serves; --check PORT HOST only tries the port,
+// so that ./lab web finds it taken before building. A port that cannot be had is one plain
+// line, not a stack trace: ./lab web has checked the number, so what is left is a port in
+// use or one the system will not give.
 if (import.meta.url === `file://${process.argv[1]}`) {
-  const [dir = 'build-web/site', port = '8080'] = process.argv.slice(2);
+  const check = process.argv[2] === '--check';
+  const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] =
+    check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
   try {
-    const server = await serve(dir, Number(port));
-    console.log(`http://localhost:${server.address().port}/`);
+    const server = await serve(dir, Number(port), host);
+    if (check) server.close();
+    else console.log(addresses(host, server.address().port).join('\n'));
   } catch (e) {
     console.error(e.code === 'EADDRINUSE'
       ? `lab: port ${port} is in use: choose another with --port N`
-      : `lab: cannot serve on port ${port}: ${e.message}`);
+      : `lab: cannot serve on ${host} port ${port}: ${e.message}`);
     process.exit(1);
   }
 }

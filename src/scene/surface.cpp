@@ -18,6 +18,7 @@ GLuint textureIds[LAB_IMAGE_COUNT];
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
+static const char* const SOURCE_DATA = "/data";  // under it for a program built in a folder of the source tree
 
 static bool exists(const std::string& path, bool folder = false)
 {
@@ -51,25 +52,38 @@ static std::string namedFolder()
     return folder;
 }
 
-// "" where there is none, as for a program run from its build folder: an image missing
-// there is then named where the user would put it, under data/.
-static std::string installedFolder()
+// The images the program came with: installed under its prefix, or the source tree's own
+// for build/ostrel-lab, whose prefix is the source tree. "" where there are none (the
+// browser): an image missing is then named where the user would put it, under data/.
+static std::string shippedFolder()
 {
     std::string prefix;
-    if (!programPrefix(prefix) || !exists(prefix + INSTALLED_DATA, true)) return "";
-    return prefix + INSTALLED_DATA;
+    if (!programPrefix(prefix)) return "";
+    for (const char* folder : {INSTALLED_DATA, SOURCE_DATA})
+        if (exists(prefix + folder, true)) return prefix + folder;
+    return "";
 }
 
 std::string labImagePath(LabImage image)
 {
-    static const std::string named = namedFolder(), installed = installedFolder();  // looked at once, then kept
+    static const std::string named = namedFolder(), shipped = shippedFolder();  // looked at once, then kept
     std::string file = std::string("/") + labImageFiles[image];
     if (!named.empty()) return named + file;
     // File by file: a data/ that lacks this image, or holds something else entirely,
-    // leaves it to the installed one.
+    // leaves it to the shipped one.
     std::string local = LOCAL_DATA + file;
-    if (installed.empty() || exists(local)) return local;
-    return installed + file;
+    if (shipped.empty() || exists(local)) return local;
+    return shipped + file;
+}
+
+// What to do when an image is not there: a named folder is all or nothing.
+static std::string whenMissing()
+{
+    std::string named = namedFolder();
+    if (named.empty()) return "";
+    std::string all;
+    for (const char* file : labImageFiles) all += std::string(all.empty() ? "" : ", ") + file;
+    return std::string(DATA_VARIABLE) + " names " + named + ", which must hold all seven images (" + all + ")";
 }
 
 static void bindLabTexture(LabImage image)
@@ -77,7 +91,7 @@ static void bindLabTexture(LabImage image)
     if (textureIds[image])
         glBindTexture(GL_TEXTURE_2D, textureIds[image]);
     else
-        loadTexture(textureIds, labImagePath(image).c_str(), image);
+        loadTexture(textureIds, labImagePath(image).c_str(), image, whenMissing().c_str());
 }
 
 void drawTexturedQuad(LabImage image, SurfaceVariant variant, const TexturedCorner corners[4])

@@ -5,10 +5,10 @@
 #include <GL/glu.h>
 #include <stdlib.h>
 
-void loadTexture(GLuint* table, const char* fileName, int slot)
+void loadTexture(GLuint* table, const char* fileName, int slot, const char* whenMissing)
 {
     if (!fileName) return;
-    TGAImage* image = loadTGA(fileName);
+    TGAImage* image = loadTGA(fileName, whenMissing);
     if (!image) exit(1);  // the reader has said which file and why
     glGenTextures(1, &table[slot]);
     glBindTexture(GL_TEXTURE_2D, table[slot]);

@@ -39,14 +39,18 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
     }
 }
 
+// ImageMagick's way to a file this reader takes, from any of these and from other formats.
+#define TO_TRUE_COLOUR "convert in.tga -type TrueColor out.tga"
 static const char* const SAVE_AS_TRUE_COLOUR =
-    "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour";
+    "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour (ImageMagick: "
+    TO_TRUE_COLOUR ")";
 
 static TGAImage* refuseKind(const char* name, unsigned char imageType, unsigned char bits)
 {
     switch (kindOf(imageType, bits)) {
     case NOT_TGA:
-        return fail(name, "not a TGA image (image type %u, pixel depth %u)", imageType, bits);
+        return fail(name, "not a TGA image (image type %u, pixel depth %u): save it as a true-colour TGA (ImageMagick: "
+                    TO_TRUE_COLOUR ")", imageType, bits);
     case NO_IMAGE:
         return fail(name, "a TGA file holding no image (image type 0)");
     case COLOUR_MAPPED:
@@ -258,13 +262,14 @@ static unsigned char* readWholeFile(FILE* f, size_t* size, int* err)
     return buf;
 }
 
-TGAImage* loadTGA(const char* fileName)
+TGAImage* loadTGA(const char* fileName, const char* whenMissing)
 {
     FILE* f = fopen(fileName, "rb");
     if (!f) {
         int err = errno;
         printf("\nUnable to load TGA File!\n");
-        return fail(fileName, "cannot open: %s", strerror(err));
+        bool hint = err == ENOENT && whenMissing && *whenMissing;
+        return fail(fileName, "cannot open: %s%s%s", strerror(err), hint ? ": " : "", hint ? whenMissing : "");
     }
     size_t size = 0;
     int err = 0;
