@@ -22,6 +22,7 @@ const WEB_FRAMES = Number(option('--web-frames', 360));  // two revolutions of t
 const SOFTWARE_FRAMES = Number(option('--software-frames', 180));  // one
 const OUT = option('--out', 'build/bench.json');
 const REVOLUTION = 180;  // orbit steps of 2 degrees
+const BESIDE_FRAMES = 150;  // native start-view frames next to each browser run
 
 const progress = (text) => process.stderr.write(`bench: ${text}\n`);
 
@@ -44,7 +45,13 @@ const decodes = jsonLines('build/tga-bench', []);
 let web = null;
 if (existsSync('build-web/site/index.html')) {
     const { browserBench } = await import('./web_bench.mjs');
-    web = await browserBench('build-web/site', WEB_FRAMES, SOFTWARE_FRAMES, progress);
+    // The native frame again just before and after each same-renderer browser run: its
+    // ratio then compares frames measured side by side, whatever else the machine does.
+    const beside = (state) => {
+        const args = state === 'orbit' ? ['--orbit', '--frames', String(REVOLUTION)] : ['--frames', String(BESIDE_FRAMES)];
+        return jsonLines('build/lab-bench', args)[0].median_ms;
+    };
+    web = await browserBench('build-web/site', WEB_FRAMES, SOFTWARE_FRAMES, progress, beside);
 } else {
     progress('no browser build (./lab web --no-serve makes one): browser figures left out');
 }
@@ -69,8 +76,12 @@ if (web) {
     const ms = (x) => round(x, 2);
     figure('browser frame, same renderer, start view', ms(same.start.median_ms), 'ms', 'absolute', `${drawnHow(same.start)}, ?bench=N`);
     figure('browser frame, same renderer, orbiting', ms(same.orbit.median_ms), 'ms', 'absolute', drawnHow(same.orbit));
-    figure('browser / native frame, same renderer, start view', round(same.start.median_ms / start.median_ms, 2), '×', 'ratio', 'medians, same run');
-    figure('browser / native frame, same renderer, orbiting', round(same.orbit.median_ms / orbit.median_ms, 2), '×', 'ratio', 'medians, same run');
+    const besideMs = (r) => (r.beside[0] + r.beside[1]) / 2;
+    const besideHow = (r, what) => `browser median over native median (${what}) just before and after: ${r.beside.map((x) => ms(x)).join(', ')} ms`;
+    figure('browser / native frame, same renderer, start view', round(same.start.median_ms / besideMs(same.start), 2), '×', 'ratio',
+           besideHow(same.start, `lab-bench, ${BESIDE_FRAMES} frames`));
+    figure('browser / native frame, same renderer, orbiting', round(same.orbit.median_ms / besideMs(same.orbit), 2), '×', 'ratio',
+           besideHow(same.orbit, 'a revolution'));
     const busyHow = 'GPU process main thread busy (trace) per drawn frame';
     figure('empty WebGL page\'s frame, same renderer', ms(same.empty.gpu_busy_ms), 'ms', 'absolute',
            `${busyHow}: a 500 × 500 canvas cleared each frame, the browser's own cost`);

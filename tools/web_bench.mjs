@@ -132,12 +132,20 @@ async function openPage(browser, url) {
   return page;
 }
 
-// The start view: the page's ?bench mode draws frames back to back (a few more than traced,
-// for the time the trace takes to start); with &replay, the program's first frame drawn again.
-async function startView(browser, url, frames, replay = '') {
-  const page = await openPage(browser, `${url}?bench=${frames + 60}${replay}`);
+// The start view: the page's ?bench mode draws frames back to back, for as long as traced.
+// With &replay, the program's first frame drawn again from the GPU, a few more times than
+// traced (for the time the trace takes to start), until the page reports.
+async function startView(browser, url, frames) {
+  const page = await openPage(browser, `${url}?bench=1000000`);
+  const result = await traceFrames(browser, page, frames);
+  result.program_ms = median((await page.evaluate(() => Module.labProgramTimes())).slice(-frames));
+  await page.close();
+  return result;
+}
+
+async function replay(browser, url, frames) {
+  const page = await openPage(browser, `${url}?bench=${frames + 40}&replay`);
   const result = await traceFrames(browser, page, frames, { done: () => window.Module.labBench });
-  result.program_ms = (await page.evaluate(() => Module.labBench)).program_ms;
   await page.close();
   return result;
 }
@@ -182,20 +190,29 @@ async function onRenderer(renderer, url, work) {
 }
 
 // { same: {renderer, start, orbit, replay, empty}, software: {renderer, start, orbit} }; `progress` says what runs.
-export async function browserBench(site, frames, softwareFrames, progress = () => {}) {
+// `beside(state)`, if given, is run just before and just after the same-renderer start view
+// and orbit ('start', 'orbit'), and what it returns kept in their `beside`: the native frame
+// measured next to them, for a ratio that holds on a busy machine.
+export async function browserBench(site, frames, softwareFrames, progress = () => {}, beside = null) {
+  const nextTo = async (state, measure) => {
+    const before = beside && (await beside(state));
+    const result = await measure();
+    if (beside) result.beside = [before, await beside(state)];
+    return result;
+  };
   const server = await serve(site, 0);
   const url = `http://localhost:${server.address().port}/`;
   try {
     const same = await onRenderer('native', url, async (browser) => {
       progress(`browser on the native renderer: start view, ${frames} frames`);
-      const start = await startView(browser, url, frames);
+      const start = await nextTo('start', () => startView(browser, url, frames));
       progress(`browser on the native renderer: orbiting, ${frames} frames`);
-      const orbit = await orbiting(browser, url, frames);
+      const orbit = await nextTo('orbit', () => orbiting(browser, url, frames));
       progress(`browser on the native renderer: the recorded frame again, ${frames} frames`);
-      const replay = await startView(browser, url, frames, '&replay');
+      const again = await replay(browser, url, frames);
       progress(`browser on the native renderer: an empty WebGL page, ${frames} frames`);
       const empty = await emptyPage(browser, url, frames);
-      return { start, orbit, replay, empty };
+      return { start, orbit, replay: again, empty };
     });
     const software = await onRenderer('software', url, async (browser) => {
       progress(`browser on SwiftShader: start view, ${softwareFrames} frames`);
