@@ -65,16 +65,13 @@ function gpuProcess() {
   return null;
 }
 
-// CPU time of the GPU process's main thread so far, in ms: [user, system].
+// CPU time of the GPU process's main thread so far, in ms: [user, system]. The main
+// thread's id is the process's.
 function gpuThreadTimes(pid) {
   if (!pid) return [0, 0];
-  for (const task of readdirSync(`/proc/${pid}/task`)) {
-    const stat = readFileSync(`/proc/${pid}/task/${task}/stat`, 'utf8');
-    if (task !== pid) continue;  // the main thread's id is the process's
-    const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-    return [Number(fields[11]) * TICK_MS, Number(fields[12]) * TICK_MS];
-  }
-  return [0, 0];
+  const stat = readFileSync(`/proc/${pid}/task/${pid}/stat`, 'utf8');
+  const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+  return [Number(fields[11]) * TICK_MS, Number(fields[12]) * TICK_MS];
 }
 
 // Total time covered by a thread's tasks inside [from, to], nested ones counted once (µs).
@@ -162,9 +159,8 @@ async function orbiting(browser, url, frames) {
   return result;
 }
 
-async function emptyPage(browser, url, frames) {
+async function emptyPage(browser, frames) {
   const page = await browser.newPage({ viewport: VIEWPORT });
-  await page.goto(url);  // the site's origin, then the empty page in its place
   await page.setContent(EMPTY_PAGE);
   await page.waitForFunction(() => window.Module?.labFrameCount?.() > 10, null, { timeout: 120000, polling: 100 });
   const result = await traceFrames(browser, page, frames);
@@ -211,7 +207,7 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
       progress(`browser on the native renderer: the recorded frame again, ${frames} frames`);
       const again = await replay(browser, url, frames);
       progress(`browser on the native renderer: an empty WebGL page, ${frames} frames`);
-      const empty = await emptyPage(browser, url, frames);
+      const empty = await emptyPage(browser, frames);
       return { start, orbit, replay: again, empty };
     });
     const software = await onRenderer('software', url, async (browser) => {
