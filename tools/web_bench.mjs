@@ -118,7 +118,8 @@ async function traceFrames(browser, page, wanted, { begin = async () => {}, done
   else await page.waitForFunction((n) => Module.labFrameCount() >= n, first + wanted + 4, { timeout: 0, polling: 100 });
   const after = gpuThreadTimes(gpu);
   const frames = drawnFrames(await browser.stopTracing(), wanted);
-  return { ...frames, frames: wanted, median_ms: median(frames.frame_ms),
+  const total = frames.frame_ms.reduce((sum, ms) => sum + ms, 0);
+  return { ...frames, frames: wanted, median_ms: median(frames.frame_ms), mean_ms: total / wanted,
            gpu_kernel_ms: (after[1] - before[1]) / frames.drawn };
 }
 
