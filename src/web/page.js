@@ -36,7 +36,7 @@ mergeInto(LibraryManager.library, {
     // pixels as the native program's, when both draw on the same renderer.
     // environment holds the projection (0-3), the model ambient (4), the switches (5) and the
     // two lights (6-8, 9-11: ambient, diffuse, eye position).
-    vertexShader: function (lit, lights) {
+    vertexShader: function (lit, lights, textured) {
       var source = '#version 300 es\n' +
         'layout(location = 0) in vec3 position;\n' +
         'layout(location = 1) in vec3 normal;\n' +
@@ -49,7 +49,7 @@ mergeInto(LibraryManager.library, {
         'uniform vec4 environment[12];\n' +
         'uniform float one;\n' +
         'out vec4 vColour;\n' +
-        'out vec2 vTexCoord;\n' +
+        (textured ? 'out vec2 vTexCoord;\n' : '') +
         'void main() {\n' +
         '  vec4 eye = modelview * vec4(position, 1.0);\n' +
         '  mat4 mvp;\n' +
@@ -59,7 +59,7 @@ mergeInto(LibraryManager.library, {
           }).reduce(function (sum, term) { return '(' + sum + ' + ' + term + ')'; }) + ';\n';
         }).join('') +
         '  gl_Position = mvp * vec4(position, 1.0);\n' +
-        '  vTexCoord = texCoord;\n';
+        (textured ? '  vTexCoord = texCoord;\n' : '');
       if (!lit) return source + '  vColour = vec4(1.0);\n}\n';
       source += '  vec3 n = normalMatrix * normal;\n' +
         '  vec3 colour = emission.rgb + ambient.rgb * environment[4].rgb;\n';
@@ -73,27 +73,29 @@ mergeInto(LibraryManager.library, {
       });
       return source + '  vColour = clamp(vec4(colour, diffuse.a), 0.0, 1.0);\n}\n';
     },
-    // GL_MODULATE: the lit colour times the texel.
-    FRAGMENT_SHADER: '#version 300 es\n' +
-      'precision highp float;\n' +
-      'in vec4 vColour;\n' +
-      'in vec2 vTexCoord;\n' +
-      'uniform bool textured;\n' +
-      'uniform sampler2D image;\n' +
-      'out vec4 fragColour;\n' +
-      'void main() { fragColour = textured ? vColour * texture(image, vTexCoord) : vColour; }\n',
+    // GL_MODULATE: the lit colour times the texel. An untextured draw has a shader of its own,
+    // with no texture coordinate to interpolate and no texel to fetch.
+    fragmentShader: function (textured) {
+      return '#version 300 es\n' +
+        'precision highp float;\n' +
+        'in vec4 vColour;\n' +
+        (textured ? 'in vec2 vTexCoord;\nuniform sampler2D image;\n' : '') +
+        'out vec4 fragColour;\n' +
+        'void main() { fragColour = ' + (textured ? 'vColour * texture(image, vTexCoord)' : 'vColour') + '; }\n';
+    },
 
-    // The program for a frame's environment: made the first time its switches are met.
-    program: function (f, environment) {
+    // The program for a frame's environment, textured or not: made the first time its switches are met.
+    program: function (f, environment, textured) {
       var e = f.environments, at = environment * LabGL.ENVIRONMENT_FLOATS, lit = e[at + 20] !== 0, lights = [];
       for (var i = 0; i < 2; ++i)
         lights.push(e[at + 21 + i] === 0 ? null : e[at + 35 + 12 * i] !== 0 ? 'positional' : 'directional');
-      var key = lit ? lights.join() : 'unlit';
-      if (!LabGL.programs[key]) LabGL.programs[key] = LabGL.makeProgram(LabGL.vertexShader(lit, lights));
+      var key = (lit ? lights.join() : 'unlit') + (textured ? ' textured' : '');
+      if (!LabGL.programs[key])
+        LabGL.programs[key] = LabGL.makeProgram(LabGL.vertexShader(lit, lights, textured), LabGL.fragmentShader(textured));
       return LabGL.programs[key];
     },
 
-    makeProgram: function (vertexSource) {
+    makeProgram: function (vertexSource, fragmentSource) {
       var gl = LabGL.gl;
       var compile = function (type, source) {
         var s = gl.createShader(type);
@@ -104,17 +106,12 @@ mergeInto(LibraryManager.library, {
       };
       var program = gl.createProgram();
       gl.attachShader(program, compile(gl.VERTEX_SHADER, vertexSource));
-      gl.attachShader(program, compile(gl.FRAGMENT_SHADER, LabGL.FRAGMENT_SHADER));
+      gl.attachShader(program, compile(gl.FRAGMENT_SHADER, fragmentSource));
       gl.linkProgram(program);
       if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
       gl.useProgram(program);
-      gl.uniform1i(gl.getUniformLocation(program, 'image'), 0);
       gl.uniform1f(gl.getUniformLocation(program, 'one'), 1);
-      return {
-        program: program,
-        environment: gl.getUniformLocation(program, 'environment'),
-        textured: gl.getUniformLocation(program, 'textured'),
-      };
+      return { program: program, environment: gl.getUniformLocation(program, 'environment') };
     },
 
     // Position and normal from the bound buffer, with `stride` bytes a vertex.
@@ -216,16 +213,15 @@ mergeInto(LibraryManager.library, {
           depth = c[i + 5];
           if (depth) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
         }
-        var p = LabGL.program(f, c[i + 6]);
+        var p = LabGL.program(f, c[i + 6], c[i + 4] !== 0);
         if (p !== program) {
           gl.useProgram((program = p).program);
-          if (!used.includes(p)) used.push(p), (p.environment_ = p.textured_ = -1);
+          if (!used.includes(p)) used.push(p), (p.environment_ = -1);
         }
         if (c[i + 6] !== p.environment_) {
           var e = (p.environment_ = c[i + 6]) * LabGL.ENVIRONMENT_FLOATS;
           gl.uniform4fv(p.environment, f.environments.subarray(e, e + LabGL.ENVIRONMENT_FLOATS));
         }
-        if ((c[i + 4] ? 1 : 0) !== p.textured_) gl.uniform1i(p.textured, (p.textured_ = c[i + 4] ? 1 : 0));
         if (c[i + 4] && c[i + 4] !== texture) {
           texture = c[i + 4];
           gl.bindTexture(gl.TEXTURE_2D, (LabGL.textures[texture] || {}).texture || null);
