@@ -573,7 +573,7 @@ TEST_F(EndToEnd, TheMenuReadsAsWritten)
     MenuWindow main;
     ASSERT_TRUE(menuAt(250, 250, main));
     expectEntries(lab, main, {{"Move Orientation", false}, {"Move Position", false}, {"Auto Movement", false},
-                         {"Controls [LOCKED]", true}, {"Quit", false}});
+                              {"Controls [LOCKED]", true}, {"Quit", false}});
     xdo("mousemove " + std::to_string(main.x + 20) + " " + std::to_string(entryY(main, CONTROLS)));
     MenuWindow controls;
     ASSERT_TRUE(menuAt(main.x + main.width, entryY(main, CONTROLS) - 14, controls));
