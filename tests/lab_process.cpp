@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,26 @@ bool LabProcess::exited(double seconds)
         sleepSeconds(0.02);
     }
     return false;
+}
+
+bool LabProcess::waitsForEvents(long& sleeps) const
+{
+    if (pid <= 0) return false;
+    std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/";
+    std::string stat = slurp(task + "stat");
+    size_t name = stat.rfind(')');  // the command name may hold spaces and parentheses
+    if (name == std::string::npos || stat.compare(name, 3, ") S") != 0) return false;
+    long call = -1;
+    if (!(std::istringstream(slurp(task + "syscall")) >> call)) return false;  // "running" while it runs
+    bool selecting = call == SYS_pselect6;
+#ifdef SYS_select
+    selecting = selecting || call == SYS_select;
+#endif
+    std::string status = slurp(task + "status");
+    size_t at = status.find("\nvoluntary_ctxt_switches:");
+    if (!selecting || at == std::string::npos) return false;
+    sleeps = std::stol(status.substr(at + 25));
+    return true;
 }
 
 void LabProcess::kill()

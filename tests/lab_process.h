@@ -16,6 +16,10 @@ struct LabProcess {
     bool start(const std::string& binary, const std::string& dir, std::vector<std::string> args = {},
                const char* dataFolder = nullptr, bool withDisplay = true);
     bool exited(double seconds);  // true once it has ended, within the time
+    // Whether its main thread sleeps in select(), where GLUT waits for events (Xlib waits
+    // for a reply in poll()); `sleeps` gets how often it has gone to sleep so far, so that
+    // two looks with the same count show it asleep all the time between them.
+    bool waitsForEvents(long& sleeps) const;
     void kill();                  // ends it, if still running, and reaps it
     ~LabProcess();                // kills it and removes the output files
 };

@@ -105,7 +105,7 @@ mergeInto(LibraryManager.library, {
         }
         box.appendChild(row);
       });
-      document.body.appendChild(box);
+      LabInput.canvas.parentNode.appendChild(box);  // beside the canvas, in the page's landmark with it
       LabInput.place(box, x, y, leftOf);
       LabInput.openMenus.push(box);
       return box;

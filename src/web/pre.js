@@ -7,6 +7,7 @@ Module.print = function (text) { console.log(text); };
 Module.printErr = function (text) { Module.labErrors.push(text); console.warn(text); };
 
 // In place of the canvas (and the controls under it), the page says why the lab stopped.
+// After a Quit, the page's Start again button takes the focus the canvas had.
 function labStop(text, kind) {
   var message = document.getElementById('message');
   if (message) {
@@ -14,6 +15,11 @@ function labStop(text, kind) {
     message.className = kind;
   }
   document.body.classList.add('lab-stopped');
+  var restart = document.getElementById('restart');
+  if (restart && kind === 'ended') {
+    restart.hidden = false;
+    restart.focus();
+  }
 }
 
 // What a failure other than the lab's own exit() means to a visitor, and what they can do.

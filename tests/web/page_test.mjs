@@ -1,12 +1,17 @@
 // The page beyond a desktop's mouse, in Debian's Chromium: a phone's screen and touch, the
-// keyboard's menu, the key buttons, a browser that cannot run the lab, the server.
+// keyboard's menu, the key buttons, what axe-core finds, Start again after Quit, a browser
+// that cannot run the lab, the server.
 // Usage: node page_test.mjs (from the repository root, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
 import { animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
 
 const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
 const PHONE_DRAG = [[120, 120], [200, 180], 8];  // canvas points in CSS pixels, and the steps
+
+const AXE = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
+const AXE_RULES = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'];
 
 let site;
 before(async () => { site = await openSite(); });
@@ -78,6 +83,35 @@ describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
     assert.ok(await still(page), 'the s button stops it');
     assert.deepEqual(page.errors, []);
   });
+});
+
+// Each fault axe-core finds, as "rule: the elements".
+async function accessibilityFaults(page) {
+  await page.addScriptTag({ path: AXE });
+  const { violations } = await page.evaluate((rules) => axe.run({ runOnly: rules }), AXE_RULES);
+  return violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
+}
+
+test('axe-core finds nothing on desktop and phone, menu closed, open and ended; Start again reloads', async () => {
+  for (const options of [{}, PHONE]) {
+    const context = await site.browser.newContext(options);
+    const page = await openDrawn(context);
+    const faults = { closed: await accessibilityFaults(page) };
+    await page.locator('#lab').press('Shift+F10');
+    await page.locator('.glut-submenu').click();
+    faults.open = [await page.locator('.glut-menu').count(), ...await accessibilityFaults(page)];
+    await page.locator('.glut-entry', { hasText: 'Quit' }).click();
+    const restart = page.getByRole('button', { name: 'Start again' });
+    await restart.waitFor();
+    faults.ended = await accessibilityFaults(page);
+    assert.deepEqual(faults, { closed: [], open: [2], ended: [] }, 'the menu open with its submenu');
+    assert.ok(await restart.evaluate((b) => b === document.activeElement && b.getBoundingClientRect().top >=
+                                      document.getElementById('message').getBoundingClientRect().bottom), 'focused, under the message');
+    await Promise.all([page.waitForEvent('load'), restart.click()]);
+    await drawn(page);
+    assert.deepEqual([await page.locator('#message').textContent(), await restart.isVisible(), page.errors], ['', false, []]);
+    await context.close();
+  }
 });
 
 test('without WebGL 2, the .wasm or the script, the page says what is missing in place of the canvas', async () => {
