@@ -13,7 +13,7 @@
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
 import { readFileSync, readdirSync } from 'node:fs';
-import { launchChromium, serve } from './web_serve.mjs';
+import { launchChromium, serve, webglRenderer } from './web_serve.mjs';
 
 const require = createRequire(new URL('../tests/web/package.json', import.meta.url));
 
@@ -174,11 +174,7 @@ async function onRenderer(renderer, url, work) {
   const browser = await launchChromium(chromium, renderer);
   try {
     const probe = await browser.newPage();
-    const name = await probe.evaluate(() => {
-      const gl = document.createElement('canvas').getContext('webgl2');
-      const info = gl.getExtension('WEBGL_debug_renderer_info');
-      return info ? gl.getParameter(info.UNMASKED_RENDERER_WEBGL) : gl.getParameter(gl.RENDERER);
-    });
+    const name = await webglRenderer(probe);
     await probe.close();
     return { renderer: name, ...(await work(browser)) };
   } finally {

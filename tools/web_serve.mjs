@@ -71,6 +71,12 @@ export function launchChromium(chromium, renderer = 'native') {
   });
 }
 
+// The WebGL renderer this browser's pages draw with, as the browser names it.
+export const webglRenderer = (page) => page.evaluate(() => {
+  const gl = document.createElement('canvas').getContext('webgl2');
+  return gl.getParameter(gl.getExtension('WEBGL_debug_renderer_info').UNMASKED_RENDERER_WEBGL);
+});
+
 // The addresses to open: for one of every interface (0.0.0.0, ::), this machine's own and
 // those other devices on its networks reach it by.
 function addresses(host, port) {

@@ -5,6 +5,7 @@ import { chromium } from 'playwright-core';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
 import { launchChromium, serve } from '../../tools/web_serve.mjs';
+export { webglRenderer } from '../../tools/web_serve.mjs';
 
 export const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
 export const SITE = join(WEB_BUILD, 'site');  // what ./lab web serves; the build's own files stay above it
@@ -52,12 +53,6 @@ export async function canvasPicture(page) {
   for (let p = 0; p < rgba.length / 4; ++p) for (let k = 0; k < 3; ++k) rgb[p * 3 + k] = rgba[p * 4 + k];
   return { width, height, rgb };
 }
-
-// The WebGL renderer the canvas draws with, as the browser names it.
-export const canvasRenderer = (page) => page.evaluate(() => {
-  const gl = document.getElementById('lab').getContext('webgl2');
-  return gl.getParameter(gl.getExtension('WEBGL_debug_renderer_info').UNMASKED_RENDERER_WEBGL);
-});
 
 // Until the lab has drawn its first frame, or has ended.
 export const drawn = (page) => page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });

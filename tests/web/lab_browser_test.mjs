@@ -10,7 +10,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { SITE, WEB_BUILD, animationFrames, canvasRenderer, canvasPicture, closeSite, drag, drawn, ended, frames, openMenu, openPage, openSite, pick, settle, still } from './browser.mjs';
+import { SITE, WEB_BUILD, animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openMenu, openPage, openSite, pick, settle, still, webglRenderer } from './browser.mjs';
 
 const NATIVE = process.env.OSTREL_BUILD || 'build';
 const OUT = join(WEB_BUILD, 'test-pictures');  // the browser's pictures, for a look after a failure; not part of the site
@@ -113,7 +113,7 @@ describe('the lab in a browser', () => {
     await drawn(page);
     await settle(page);
     assert.equal(await frames(page), 1, 'one frame until something asks for another');
-    assert.doesNotMatch(await canvasRenderer(page), /SwiftShader/, 'WebGL on the X server\'s GL, as natively');
+    assert.doesNotMatch(await webglRenderer(page), /SwiftShader/, 'WebGL on the X server\'s GL, as natively');
     expectFaithful('start', await canvasPicture(page), native.first);
   });
 
@@ -319,6 +319,6 @@ test('on SwiftShader (a browser without a usable GPU), the first frame within tw
   const page = await openPage(software.browser, software.url);
   await drawn(page);
   await settle(page);
-  assert.match(await canvasRenderer(page), /SwiftShader/);
+  assert.match(await webglRenderer(page), /SwiftShader/);
   expectFaithful('software-start', await canvasPicture(page), native.first, SOFTWARE);
 });
