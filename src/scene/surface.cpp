@@ -14,11 +14,14 @@ const char* const labImageFiles[LAB_IMAGE_COUNT] = {
 };
 GLuint textureIds[LAB_IMAGE_COUNT];
 
-// Where an image may be, in the order it is looked for.
+// Where an image may be, in the order it is looked for. LAB_DATA_FROM_BIN is the build's
+// own word on where the install puts the images, from the program's folder.
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
-static const char* const INSTALLED_DATA = "/share/ostrel-lab/data";  // under the program's prefix
-static const char* const SOURCE_DATA = "/data";  // under it for a program built in a folder of the source tree
+static const char* const SHIPPED_DATA[] = {
+    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data
+    "data",             // beside the program: a build folder's link to the repository's images
+};
 
 static bool exists(const std::string& path, bool folder = false)
 {
@@ -26,19 +29,17 @@ static bool exists(const std::string& path, bool folder = false)
     return stat(path.c_str(), &st) == 0 && (!folder || S_ISDIR(st.st_mode));
 }
 
-// The folder above the one holding the running program, as the kernel names it. False
-// where there is no /proc (the browser): then only data/ is looked at.
-static bool programPrefix(std::string& prefix)
+// The folder holding the running program, as the kernel names it. False where there is
+// no /proc (the browser): then only data/ is looked at.
+static bool programFolder(std::string& folder)
 {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0) return false;
-    prefix.assign(exe, n);
-    for (int up = 0; up < 2; ++up) {
-        size_t slash = prefix.rfind('/');
-        if (slash == std::string::npos) return false;
-        prefix.erase(slash);  // "/bin/x" leaves "", so the folder becomes "/share/..."
-    }
+    folder.assign(exe, n);
+    size_t slash = folder.rfind('/');
+    if (slash == std::string::npos) return false;
+    folder.erase(slash);  // "/x" leaves "", so the folder becomes "/data"
     return true;
 }
 
@@ -52,15 +53,15 @@ static std::string namedFolder()
     return folder;
 }
 
-// The images the program came with: installed under its prefix, or the source tree's own
-// for build/ostrel-lab, whose prefix is the source tree. "" where there are none (the
-// browser): an image missing is then named where the user would put it, under data/.
+// The images the program came with, found from its own folder, installed or built. ""
+// where there are none (the browser): an image missing is then named where the user
+// would put it, under data/.
 static std::string shippedFolder()
 {
-    std::string prefix;
-    if (!programPrefix(prefix)) return "";
-    for (const char* folder : {INSTALLED_DATA, SOURCE_DATA})
-        if (exists(prefix + folder, true)) return prefix + folder;
+    std::string program;
+    if (!programFolder(program)) return "";
+    for (const char* folder : SHIPPED_DATA)
+        if (exists(program + "/" + folder, true)) return program + "/" + folder;
     return "";
 }
 

@@ -9,13 +9,13 @@
 // (?bench=N&replay), and an empty WebGL page of the same size and settings, the browser's own
 // cost a frame; with each, how long the GPU process's main thread worked a frame and how much
 // of that in the kernel. On SwiftShader: the start view and orbiting.
-// Usage: node tools/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
-// npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench.mjs imports browserBench.
+// Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
+// npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
 import { readFileSync, readdirSync } from 'node:fs';
-import { launchChromium, serve, webglRenderer } from './web_serve.mjs';
+import { launchChromium, serve, webglRenderer } from '../web/web_serve.mjs';
 
-const require = createRequire(new URL('../tests/web/package.json', import.meta.url));
+const require = createRequire(new URL('../../tests/web/package.json', import.meta.url));
 
 // The page laid out with the canvas and its margins in view, about the native window's size:
 // the compositor's work a frame grows with the viewport, which a 500 x 500 window does not have.

@@ -5,7 +5,7 @@
 // SwiftShader (software WebGL). Prints one table (the README's) and writes the same as JSON;
 // plots frame time over one revolution of the orbit (build/frame-times.png, copied to docs/)
 // with gnuplot.
-// Usage: node tools/bench.mjs [--frames N] [--orbit-frames N] [--web-frames N] [--software-frames N] [--out FILE]
+// Usage: node tools/bench/bench.mjs [--frames N] [--orbit-frames N] [--web-frames N] [--software-frames N] [--out FILE]
 // Run from the repository root, with a display, after the native build.
 import { spawnSync } from 'node:child_process';
 import { copyFileSync, existsSync, writeFileSync } from 'node:fs';

@@ -1,4 +1,4 @@
-// A static file server for the browser build: node tools/web_serve.mjs DIR PORT [HOST].
+// A static file server for the browser build: node tools/web/web_serve.mjs DIR PORT [HOST].
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
 // compilation), on 127.0.0.1 unless another address is given, and prints the addresses to
 // open once it listens. Port 0 picks a free one.
@@ -89,7 +89,7 @@ function addresses(host, port) {
   return [url('localhost'), ...(others.length ? others : ['from another device: none, this machine is on no network'])];
 }
 
-// node tools/web_serve.mjs DIR PORT [HOST] serves; --check PORT HOST only tries the port,
+// node tools/web/web_serve.mjs DIR PORT [HOST] serves; --check PORT HOST only tries the port,
 // so that ./lab web finds it taken before building. A port that cannot be had is one plain
 // line, not a stack trace: ./lab web has checked the number, so what is left is a port in
 // use or one the system will not give.

@@ -1,0 +1,81 @@
+# The program and its tools on a desktop system: GL, GLU and freeglut, each named with the
+# Debian and Ubuntu package that brings it when it is missing.
+find_package(OpenGL COMPONENTS OpenGL)
+if(NOT OPENGL_FOUND)
+  message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl-dev, or libgl1-mesa-dev)")
+endif()
+if(NOT OPENGL_GLU_FOUND)
+  message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev)")
+endif()
+find_package(GLUT)
+if(NOT GLUT_FOUND)
+  message(FATAL_ERROR "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev)")
+endif()
+
+# The tests need GoogleTest and X11; without either they are left out, with one message.
+if(BUILD_TESTING)
+  find_package(GTest)
+  find_package(X11)
+  if(NOT GTest_FOUND OR NOT X11_Xtst_FOUND)
+    message(WARNING "The tests are left out: they need GoogleTest and Xlib with XTest (Debian/Ubuntu: "
+      "libgtest-dev libx11-dev libxtst-dev). Configure with -DBUILD_TESTING=OFF to build without them quietly.")
+    set(BUILD_TESTING OFF)
+  endif()
+endif()
+
+# The TGA reader alone: standard library only.
+add_library(ostrel-tga STATIC src/texture/tga.cpp)
+target_include_directories(ostrel-tga PUBLIC src)
+
+add_library(ostrel STATIC ${LAB_SOURCES})
+target_include_directories(ostrel PUBLIC src)
+target_link_libraries(ostrel PUBLIC ostrel-tga GLUT::GLUT OpenGL::GLU OpenGL::GL)
+if(UNIX)
+  target_link_libraries(ostrel PUBLIC m)
+endif()
+
+add_executable(ostrel-lab src/app/main.cpp)
+target_link_libraries(ostrel-lab PRIVATE ostrel)
+
+# A build folder anywhere runs its program as an unpacked one does: the images sit beside
+# it in data/, a link to the repository's, so an edited image shows at once.
+if(NOT CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC)
+endif()
+
+# ---- tools: the image tools a user runs, built always
+add_executable(make-images tools/images/make_images.cpp)
+add_executable(tga-to-ppm tools/images/tga_to_ppm.cpp)
+target_link_libraries(tga-to-ppm PRIVATE ostrel-tga)
+
+# The X helpers and the benchmarks, for ./lab, the tests and the bench: built with the
+# tests, otherwise only when named (./lab run builds lab-shot so).
+find_package(X11)
+if(X11_FOUND)
+  if(BUILD_TESTING)
+    set(helperDefault)
+  else()
+    set(helperDefault EXCLUDE_FROM_ALL)
+  endif()
+  add_library(xgrab STATIC ${helperDefault} tools/x/xgrab.cpp)
+  target_include_directories(xgrab PUBLIC tools/x)
+  target_link_libraries(xgrab PUBLIC X11::X11)
+  add_library(gl-probe STATIC ${helperDefault} tools/x/gl_probe.cpp)
+  target_link_libraries(gl-probe PUBLIC xgrab GLUT::GLUT OpenGL::GL)
+
+  add_executable(lab-shot ${helperDefault} tools/x/lab_shot.cpp)
+  target_link_libraries(lab-shot PRIVATE xgrab)
+  add_executable(lab-pose ${helperDefault} tools/x/lab_pose.cpp)
+  target_link_libraries(lab-pose PRIVATE ostrel gl-probe)
+  add_executable(lab-bench ${helperDefault} tools/bench/lab_bench.cpp)
+  target_link_libraries(lab-bench PRIVATE ostrel gl-probe)
+endif()
+add_executable(tga-bench ${helperDefault} tools/bench/tga_bench.cpp)
+target_link_libraries(tga-bench PRIVATE ostrel-tga)
+
+if(OSTREL_FUZZ)
+  add_executable(tga-fuzz tests/fuzz_tga.cpp src/texture/tga.cpp)
+  target_include_directories(tga-fuzz PRIVATE src)
+  target_compile_options(tga-fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(tga-fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+endif()

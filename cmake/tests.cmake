@@ -1,0 +1,88 @@
+# The tests: GoogleTest, Mesa in a real GLUT window, the program driven through X, the
+# package installed and unpacked, ./lab itself. They need a display (./lab test starts Xvfb).
+enable_testing()
+
+add_test(NAME layers COMMAND ${CMAKE_SOURCE_DIR}/tests/check-layers ${CMAKE_SOURCE_DIR})
+include(GoogleTest)
+
+add_executable(tga-tests tests/tga_test.cpp tests/tga_hostile_test.cpp)
+target_link_libraries(tga-tests PRIVATE ostrel-tga GTest::gtest_main)
+gtest_discover_tests(tga-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+  PROPERTIES ENVIRONMENT "OSTREL_BUILD=${CMAKE_BINARY_DIR}")
+
+add_executable(gl-tests tests/gl_test.cpp tests/geometry_test.cpp tests/camera_test.cpp tests/lab_gl.cpp)
+target_compile_definitions(gl-tests PRIVATE OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
+target_link_libraries(gl-tests PRIVATE ostrel xgrab gl-probe GTest::gtest)
+add_test(NAME gl-tests COMMAND gl-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+
+# Draws the lab and the menu's font in its own GLUT window too, to compare with the program's.
+add_executable(e2e-tests tests/e2e_test.cpp tests/lab_gl.cpp tests/lab_process.cpp)
+target_link_libraries(e2e-tests PRIVATE ostrel gl-probe X11::Xtst GTest::gtest_main)
+target_compile_definitions(e2e-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
+  OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" MAKE_IMAGES="$<TARGET_FILE:make-images>" LAB_SHOT="$<TARGET_FILE:lab-shot>")
+add_test(NAME e2e-tests COMMAND e2e-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+set_tests_properties(e2e-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+
+# The lab installed and packaged: cpack makes the .deb first, the tests then install,
+# unpack and start it. Left out of the sanitizer build, whose binary is no package's.
+if(NOT OSTREL_SANITIZE)
+  # The name cpack gives the package, with dpkg's name for this machine's architecture.
+  execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE debArch
+    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE noDpkg)
+  if(noDpkg)
+    set(debArch ${CMAKE_SYSTEM_PROCESSOR})
+  endif()
+  set(OSTREL_DEB ${CMAKE_BINARY_DIR}/ostrel-lab_${PROJECT_VERSION}_${debArch}.deb)
+  add_test(NAME deb COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(deb PROPERTIES FIXTURES_SETUP deb)
+
+  add_executable(install-tests tests/install_test.cpp tests/lab_process.cpp)
+  target_link_libraries(install-tests PRIVATE xgrab ostrel-tga GTest::gtest_main)
+  target_compile_definitions(install-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
+    OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" OSTREL_BUILD="${CMAKE_BINARY_DIR}" OSTREL_DEB="${OSTREL_DEB}"
+    OSTREL_VERSION="${PROJECT_VERSION}" CMAKE_COMMAND="${CMAKE_COMMAND}")
+  add_test(NAME install-tests COMMAND install-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  set_tests_properties(install-tests PROPERTIES FIXTURES_REQUIRED deb TIMEOUT 600 RUN_SERIAL TRUE)
+
+  add_test(NAME lintian COMMAND lintian --fail-on error ${OSTREL_DEB})
+  set_tests_properties(lintian PROPERTIES FIXTURES_REQUIRED deb)
+
+  # ./lab itself, on a copy of the source tree that builds only its program and tools.
+  add_test(NAME lab-commands COMMAND ${CMAKE_SOURCE_DIR}/tests/lab-commands ${CMAKE_SOURCE_DIR})
+  set_tests_properties(lab-commands PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+
+  # Software centres' view of the lab: a menu entry with nothing to say against it (hints
+  # included), metadata that validates without the network.
+  add_test(NAME desktop-entry COMMAND desktop-file-validate ${CMAKE_SOURCE_DIR}/packaging/ostrel-lab.desktop)
+  set_tests_properties(desktop-entry PROPERTIES FAIL_REGULAR_EXPRESSION ".")
+  add_test(NAME metainfo COMMAND appstreamcli validate --no-net
+    ${CMAKE_SOURCE_DIR}/packaging/${OSTREL_APP_ID}.metainfo.xml)
+endif()
+
+# A short soak of the real frame: nothing made after the first frame. Under the
+# sanitizers it runs 1,000 frames and LeakSanitizer checks what is left at exit.
+if(OSTREL_SANITIZE)
+  set(SOAK_FRAMES 1000)
+else()
+  set(SOAK_FRAMES 300)
+endif()
+add_test(NAME bench-counts COMMAND lab-bench --frames ${SOAK_FRAMES} --orbit WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+set_tests_properties(bench-counts PROPERTIES
+  PASS_REGULAR_EXPRESSION "\"frames\": ${SOAK_FRAMES}, .*\"textures\": 7, \"menus\": 5, \"quadrics\": 1,"
+  FAIL_REGULAR_EXPRESSION "LeakSanitizer|AddressSanitizer|runtime error")
+
+# ---- the browser build's portable parts (solids, image scaling), held natively against freeglut and GLU
+add_executable(web-native-tests tests/web_native_test.cpp src/web/solids.cpp src/web/scale.cpp)
+target_link_libraries(web-native-tests PRIVATE ostrel GTest::gtest)
+add_test(NAME web-native-tests COMMAND web-native-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+
+# The browser build's GL layer on its own, the page's calls caught: what each frame hands over
+add_executable(web-gl-tests tests/web_gl_test.cpp src/web/gl.cpp src/web/meshes.cpp src/web/solids.cpp)
+target_include_directories(web-gl-tests BEFORE PRIVATE src/web/include src)
+target_link_libraries(web-gl-tests PRIVATE GTest::gtest_main)
+add_test(NAME web-gl-tests COMMAND web-gl-tests)
+
+# The tests choose their images themselves: a developer's own OSTREL_LAB_DATA must not steer them.
+get_property(labTests DIRECTORY PROPERTY TESTS)
+set_property(TEST ${labTests} APPEND PROPERTY ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)

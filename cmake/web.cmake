@@ -1,0 +1,34 @@
+# The browser build (emcmake cmake --preset web): the program alone, the lab's own sources
+# unchanged over src/web's GL, GLU and GLUT, as a static site in site/ of the build folder,
+# apart from CMake's own files (whose logs hold absolute paths).
+set(SITE ${CMAKE_BINARY_DIR}/site)
+add_executable(ostrel-lab src/app/main.cpp src/texture/tga.cpp ${LAB_SOURCES}
+  src/web/gl.cpp src/web/glu.cpp src/web/glut.cpp src/web/meshes.cpp src/web/solids.cpp src/web/scale.cpp)
+set_target_properties(ostrel-lab PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SITE})
+# Ahead of emscripten's own legacy GL headers.
+target_include_directories(ostrel-lab BEFORE PRIVATE src/web/include src src/web)
+
+# The images go beside the page; the page fetches the ones this list names.
+file(GLOB LAB_IMAGES RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS data/*.tga)
+list(TRANSFORM LAB_IMAGES PREPEND "\"" OUTPUT_VARIABLE quoted)
+list(TRANSFORM quoted APPEND "\"")
+list(JOIN quoted ", " quoted)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/data-files.js CONTENT "Module.labDataFiles = [${quoted}];\n")
+foreach(image ${LAB_IMAGES})
+  configure_file(${image} ${SITE}/${image} COPYONLY)
+endforeach()
+configure_file(src/web/index.html ${SITE}/index.html COPYONLY)
+
+# Each script's path is quoted: a folder name may hold spaces.
+set(webScripts --js-library src/web/page.js --js-library src/web/input.js
+  --pre-js ${CMAKE_BINARY_DIR}/data-files.js --pre-js src/web/pre.js)
+set(linkDepends)
+while(webScripts)
+  list(POP_FRONT webScripts flag script)
+  get_filename_component(script ${script} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
+  target_link_options(ostrel-lab PRIVATE "SHELL:${flag} \"${script}\"")
+  list(APPEND linkDepends ${script})
+endwhile()
+target_link_options(ostrel-lab PRIVATE
+  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1)
+set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
