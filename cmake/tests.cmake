@@ -52,6 +52,10 @@ if(NOT OSTREL_SANITIZE)
   add_test(NAME lab-commands COMMAND ${CMAKE_SOURCE_DIR}/tests/lab-commands ${CMAKE_SOURCE_DIR})
   set_tests_properties(lab-commands PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 
+  # The plain CMake build, elsewhere, without GoogleTest or freeglut.
+  add_test(NAME plain-build COMMAND ${CMAKE_SOURCE_DIR}/tests/plain-build ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+  set_tests_properties(plain-build PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+
   # Software centres' view of the lab: a menu entry with nothing to say against it (hints
   # included), metadata that validates without the network.
   add_test(NAME desktop-entry COMMAND desktop-file-validate ${CMAKE_SOURCE_DIR}/packaging/ostrel-lab.desktop)
