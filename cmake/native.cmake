@@ -50,13 +50,13 @@ target_link_libraries(tga-to-ppm PRIVATE ostrel-tga)
 
 # The X helpers and the benchmarks, for ./lab, the tests and the bench: built with the
 # tests, otherwise only when named (./lab run builds lab-shot so).
+if(BUILD_TESTING)
+  set(helperDefault)
+else()
+  set(helperDefault EXCLUDE_FROM_ALL)
+endif()
 find_package(X11)
 if(X11_FOUND)
-  if(BUILD_TESTING)
-    set(helperDefault)
-  else()
-    set(helperDefault EXCLUDE_FROM_ALL)
-  endif()
   add_library(xgrab STATIC ${helperDefault} tools/x/xgrab.cpp)
   target_include_directories(xgrab PUBLIC tools/x)
   target_link_libraries(xgrab PUBLIC X11::X11)
