@@ -2,7 +2,7 @@
 // TGA decoder against memcpy, and, when the browser build exists, the browser frame at the
 // same two camera states on the same renderer as the native program (WebGL through ANGLE on
 // the X server's Mesa), where the browser's time a frame goes, and the same frame on
-// SwiftShader (software WebGL). Prints one table (the README's) and writes the same as JSON;
+// SwiftShader (software WebGL). Prints one table (docs/performance.md's figures) and writes the same as JSON;
 // plots frame time over one revolution of the orbit (build/frame-times.png, copied to docs/)
 // with gnuplot.
 // Usage: node tools/bench/bench.mjs [--frames N] [--orbit-frames N] [--web-frames N] [--software-frames N] [--out FILE]
