@@ -336,7 +336,7 @@ describe('a lost WebGL context', () => {
       });
     });
     const page = await openPage(context, site.url);
-    await page.waitForFunction(() => window.lostSaid && Module.labFrameCount() > 0, null, { timeout: 120000 });
+    await page.waitForFunction(() => window.lostSaid && (Module.labFrameCount() > 0 || Module.labEnded !== undefined), null, { timeout: 120000 });
     await page.evaluate(() => new Promise((done) => {
       document.getElementById('lab').addEventListener('webglcontextrestored', () => requestAnimationFrame(done), { once: true });
       window.loseContext.restoreContext();
