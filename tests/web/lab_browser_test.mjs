@@ -291,6 +291,12 @@ describe('the page\'s bench mode', () => {
 });
 
 describe('a lost WebGL context', () => {
+  // The context lost by window.loseContext back, and an animation frame after.
+  const restored = (page) => page.evaluate(() => new Promise((done) => {
+    document.getElementById('lab').addEventListener('webglcontextrestored', () => requestAnimationFrame(done), { once: true });
+    window.loseContext.restoreContext();
+  }));
+
   test('once it is back, the picture from before the loss, and the lab goes on responding to drags', async () => {
     const page = await openLab();
     await drawn(page);
@@ -305,11 +311,7 @@ describe('a lost WebGL context', () => {
       window.loseContext.loseContext();
     }));
     assert.ok(lost);
-    await page.evaluate(() => new Promise((done) => {
-      document.getElementById('lab').addEventListener('webglcontextrestored',
-        () => requestAnimationFrame(() => done()), { once: true });
-      window.loseContext.restoreContext();
-    }));
+    await restored(page);
     await settle(page);
     assert.ok((await canvasPicture(page)).rgb.equals(before.rgb), 'the picture from before the loss');
     await pick(page, 'Move Orientation');
@@ -320,12 +322,10 @@ describe('a lost WebGL context', () => {
     await page.close();
   });
 
-  // Lost in the animation frame of the lab's first pass: the frame meets it lost before the
-  // browser's event can say so.
-  test('lost before the first frame: once back, the first frame as the native program draws it', async () => {
+  test('lost before the first frame, unannounced: once back, the first frame as the native program draws it', async () => {
     const context = await site.browser.newContext();
-    await context.addInitScript(() => {
-      const later = window.requestAnimationFrame.bind(window);
+    await context.addInitScript(() => {  // lost in the animation frame of the lab's first pass, before its event
+      const later = requestAnimationFrame.bind(window);
       window.requestAnimationFrame = (pass) => later((t) => {
         const canvas = document.getElementById('lab');
         if (window.Module?.labFrameCount && !window.loseContext) {
@@ -337,10 +337,7 @@ describe('a lost WebGL context', () => {
     });
     const page = await openPage(context, site.url);
     await page.waitForFunction(() => window.lostSaid && (Module.labFrameCount() > 0 || Module.labEnded !== undefined), null, { timeout: 120000 });
-    await page.evaluate(() => new Promise((done) => {
-      document.getElementById('lab').addEventListener('webglcontextrestored', () => requestAnimationFrame(done), { once: true });
-      window.loseContext.restoreContext();
-    }));
+    await restored(page);
     await settle(page);
     expectFaithful('lost-at-start', await canvasPicture(page), native.first);
     assert.deepEqual([await frames(page), page.errors], [1, []]);

@@ -5,6 +5,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
+import { once } from 'node:events';
 import { copyFileSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
@@ -150,23 +151,17 @@ test('the server answers malformed requests with a 4xx, HEAD as GET without a bo
   assert.deepEqual([head.status, head.headers.get('content-length'), await head.text()], [200, String(Buffer.byteLength(body)), '']);
 });
 
-// Run from a folder whose name has a space, copied there or through a link, it still knows
-// it was run directly: it prints its address and serves.
+// Copied there or through a link, it still knows it was run directly: it prints its address.
 test('the server runs from a folder with a space in its name', async () => {
   const dir = mkdtempSync(join(tmpdir(), 'lab server-'));
   copyFileSync('tools/web/web_serve.mjs', join(dir, 'web serve.mjs'));
   symlinkSync(resolve('tools/web/web_serve.mjs'), join(dir, 'linked serve.mjs'));
   for (const name of ['web serve.mjs', 'linked serve.mjs']) {
     const server = spawn(process.execPath, [join(dir, name), SITE, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-    let said = '';
-    const address = await new Promise((done) => {
-      server.stdout.on('data', (text) => { if ((said += text).includes('\n')) done(said.split('\n')[0]); });
-      server.on('exit', () => done(said));
-    });
+    const address = String(await Promise.race([once(server.stdout, 'data'), once(server, 'exit').then(() => '')])).trim();
     const page = address.startsWith('http') ? await (await fetch(address)).text() : '';
     server.kill();
-    assert.match(address, /^http:\/\/localhost:\d+\/$/, `${name}: its address`);
-    assert.match(page, /<canvas id="lab"/);
+    assert.match(page, /<canvas id="lab"/, `${name} serves`);
   }
   rmSync(dir, { recursive: true });
 });
