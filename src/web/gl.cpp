@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -62,6 +63,9 @@ static std::vector<WebState> frameInstances;
 static std::vector<WebEnvironment> frameEnvironments;
 static std::vector<WebCommand> frameCommands;
 static int currentEnvironment = -1;  // in frameEnvironments; -1 when lights or projection changed since
+// The viewport the frame began in: each frame opens with it, so that the page can draw the
+// frame again on its own (on a restored context) whether or not the frame itself set one.
+static std::optional<WebCommand> frameViewport, currentViewport;
 
 // ---- the primitive between glBegin and glEnd, into the frame or into a mesh being made
 static GLenum primitiveMode;
@@ -228,6 +232,7 @@ void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
     c.kind = WEB_VIEWPORT;
     c.viewport[0] = x; c.viewport[1] = y; c.viewport[2] = width; c.viewport[3] = height;
     frameCommands.push_back(c);
+    currentViewport = c;
 }
 
 static bool* capability(GLenum cap)
@@ -560,6 +565,8 @@ static void mergeDraws()
     mergedIndices.clear();
     mergedInstances.clear();
     mergedCommands.clear();
+    if (frameViewport && (frameCommands.empty() || frameCommands[0].kind != WEB_VIEWPORT))
+        mergedCommands.push_back(*frameViewport);
     std::vector<Group> groups;
     bool ordered = false;  // the groups hold draws without depth testing, whose order counts
     for (size_t i = 0; i < frameCommands.size(); ++i) {
@@ -598,4 +605,5 @@ void submitFrame()
     frameEnvironments.clear();
     frameCommands.clear();
     currentEnvironment = -1;
+    frameViewport = currentViewport;
 }

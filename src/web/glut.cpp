@@ -16,8 +16,8 @@ void webPassBegan(void);
 void webBenchFrameDrawn(void);
 // input.js
 void webPageSetup(const char* title);
-int webCanvasWidth(void);  // in drawing-buffer pixels
-int webCanvasHeight(void);
+int webResizeAndClearCanvasWidth(void);  // in drawing-buffer pixels
+int webResizeAndClearCanvasHeight(void);
 void webMenuCreate(int menu);
 void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);
@@ -77,7 +77,7 @@ static void mainLoopPass()
         emscripten_cancel_main_loop();
         return;
     }
-    int width = webCanvasWidth(), height = webCanvasHeight();
+    int width = webResizeAndClearCanvasWidth(), height = webResizeAndClearCanvasHeight();
     if (width != reshapedWidth || height != reshapedHeight) {
         reshapedWidth = width;
         reshapedHeight = height;

@@ -146,12 +146,13 @@ mergeInto(LibraryManager.library, {
     keyCode: function (e) {
       var special = { Enter: 13, Backspace: 8, Tab: 9, Escape: 27, Delete: 127 };
       var key = e.key.length === 1 ? e.key.charCodeAt(0) : special[e.key];
-      if (key === undefined || key > 255 || e.metaKey) return undefined;
-      if (e.ctrlKey && /^[a-zA-Z]$/.test(e.key)) key &= 0x1f;  // as X11 types control letters
-      return key;
+      return key > 255 ? undefined : key;
     },
 
+    // A key held with Ctrl, Alt or Meta is the browser's shortcut, left to it untouched, as
+    // is every key once the lab has ended; Shift only makes another character.
     onKeyDown: function (e) {
+      if (e.ctrlKey || e.altKey || e.metaKey || Module.labEnded !== undefined) return;
       if (LabInput.openMenus.length && LabInput.menuKey(e)) {
         e.preventDefault();
         return;
@@ -260,12 +261,13 @@ mergeInto(LibraryManager.library, {
     LabInput.listen();
   },
 
-  // The canvas follows the size the page lays it out at; a change reaches the reshape callback.
-  webCanvasWidth__deps: ['$LabInput'],
-  webCanvasWidth: function () { return LabInput.canvasSide('width'); },
+  // The canvas follows the size the page lays it out at, which clears it when the size
+  // changes (as any new canvas size does); the change reaches the reshape callback, which redraws.
+  webResizeAndClearCanvasWidth__deps: ['$LabInput'],
+  webResizeAndClearCanvasWidth: function () { return LabInput.canvasSide('width'); },
 
-  webCanvasHeight__deps: ['$LabInput'],
-  webCanvasHeight: function () { return LabInput.canvasSide('height'); },
+  webResizeAndClearCanvasHeight__deps: ['$LabInput'],
+  webResizeAndClearCanvasHeight: function () { return LabInput.canvasSide('height'); },
 
   webMenuCreate__deps: ['$LabInput'],
   webMenuCreate: function (menu) { LabInput.menus[menu] = []; },

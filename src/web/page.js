@@ -3,6 +3,7 @@
 mergeInto(LibraryManager.library, {
   $LabPage: {
     frames: 0,            // frames handed to WebGL
+    timing: false,        // the page's ?bench mode: the program's time a frame is kept
   },
 
   // The GPU side of the GL layer: one shader that transforms and lights as GL 1.1 does,
@@ -11,7 +12,7 @@ mergeInto(LibraryManager.library, {
   $LabGL__deps: ['$LabPage'],
   $LabGL: {
     gl: null,
-    lost: false,
+    lost: false,          // since a loss, until the restored context has everything made again
     programs: null,       // by the lighting switches they are written for
     stream: null,         // the frame's own vertices and indices
     instanceBuffer: null, // the frame's mesh instances
@@ -19,7 +20,7 @@ mergeInto(LibraryManager.library, {
     textures: [null],     // by GL texture name: {texture, parameters, image}
     frame: null,          // the last frame handed over: drawn again on a restored context, or to replay
     passStart: 0,
-    programTimes: [],     // ms from the start of each main-loop pass that drew to the end of its swap
+    programTimes: [],     // under ?bench: ms from the start of each main-loop pass that drew to the end of its swap
 
     // The layouts of struct WebVertex, WebState, WebEnvironment and WebCommand (webgl.h).
     VERTEX_BYTES: 200,
@@ -95,20 +96,25 @@ mergeInto(LibraryManager.library, {
       return LabGL.programs[key];
     },
 
+    // A context lost on the way answers every question with null: the frame's draws then
+    // use no program (calls on a lost context do nothing), and the restored one makes it again.
     makeProgram: function (vertexSource, fragmentSource) {
-      var gl = LabGL.gl;
+      var gl = LabGL.gl, none = { program: null, environment: null };
       var compile = function (type, source) {
         var s = gl.createShader(type);
         gl.shaderSource(s, source);
         gl.compileShader(s);
-        if (!gl.getShaderParameter(s, gl.COMPILE_STATUS)) throw new Error(gl.getShaderInfoLog(s));
+        if (!gl.getShaderParameter(s, gl.COMPILE_STATUS) && !gl.isContextLost()) throw new Error(gl.getShaderInfoLog(s));
         return s;
       };
       var program = gl.createProgram();
       gl.attachShader(program, compile(gl.VERTEX_SHADER, vertexSource));
       gl.attachShader(program, compile(gl.FRAGMENT_SHADER, fragmentSource));
       gl.linkProgram(program);
-      if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
+      if (!gl.getProgramParameter(program, gl.LINK_STATUS)) {
+        if (gl.isContextLost()) return none;
+        throw new Error(gl.getProgramInfoLog(program));
+      }
       gl.useProgram(program);
       gl.uniform1f(gl.getUniformLocation(program, 'one'), 1);
       return { program: program, environment: gl.getUniformLocation(program, 'environment') };
@@ -167,9 +173,17 @@ mergeInto(LibraryManager.library, {
       gl.generateMipmap(gl.TEXTURE_2D);
     },
 
+    // Whether WebGL may be called: the context can be lost before the browser's event says
+    // so, and from then on nothing is made or drawn until the restored event has made it all again.
+    usable: function () {
+      if (LabGL.gl.isContextLost()) LabGL.lost = true;
+      return !LabGL.lost;
+    },
+
     // Everything on the GPU, from what was handed over: at start-up and on a restored context.
     makeObjects: function () {
       var gl = LabGL.gl;
+      if (!LabGL.usable()) return;
       LabGL.programs = {};
       LabGL.instanceBuffer = gl.createBuffer();
       LabGL.stream = { vao: gl.createVertexArray(), vertices: gl.createBuffer() };
@@ -244,7 +258,7 @@ mergeInto(LibraryManager.library, {
     replay: function (bench) {
       var drawn = 0, start = 0;
       var step = function () {
-        if (!LabGL.lost) LabGL.draw(LabGL.frame);
+        if (LabGL.usable()) LabGL.draw(LabGL.frame);
         if (++drawn === 1) start = performance.now();
         if (drawn < bench.wanted) requestAnimationFrame(step);
         else LabGL.benchDone(bench, performance.now() - start);
@@ -279,9 +293,8 @@ mergeInto(LibraryManager.library, {
     });
     if (!gl) throw new Error('this browser gives no WebGL 2 context');
     LabGL.gl = gl;
-    LabGL.makeObjects();
     // A lost context draws nothing until it is back; then all is made again and the last
-    // frame drawn, the program's state (the camera too) untouched.
+    // frame drawn (in the viewport it opens with), the program's state (the camera too) untouched.
     canvas.addEventListener('webglcontextlost', function (e) {
       e.preventDefault();
       LabGL.lost = true;
@@ -289,10 +302,11 @@ mergeInto(LibraryManager.library, {
     canvas.addEventListener('webglcontextrestored', function () {
       LabGL.lost = false;
       LabGL.makeObjects();
-      if (!LabGL.frame) return;
+      if (!LabGL.frame || !LabGL.usable()) return;
       LabGL.upload(LabGL.frame);
       LabGL.draw(LabGL.frame);
     });
+    LabGL.makeObjects();
     Module.labFrameCount = function () { return LabPage.frames; };
     Module.labProgramTimes = function () { return LabGL.programTimes.slice(); };
     return 1;
@@ -305,7 +319,7 @@ mergeInto(LibraryManager.library, {
       indices: HEAPU32.slice(indices >> 2, (indices >> 2) + indexCount),
     };
     LabGL.meshes[mesh] = m;
-    if (!LabGL.lost) LabGL.uploadMesh(m);
+    if (LabGL.usable()) LabGL.uploadMesh(m);
   },
 
   webglSubmitFrame__deps: ['$LabPage', '$LabGL'],
@@ -320,7 +334,7 @@ mergeInto(LibraryManager.library, {
     };
     f.commandFloats = new Float32Array(f.commands.buffer);
     LabGL.frame = f;
-    if (!LabGL.lost) {
+    if (LabGL.usable()) {
       LabGL.upload(f);
       LabGL.draw(f);
     }
@@ -332,13 +346,13 @@ mergeInto(LibraryManager.library, {
     }
   },
 
-  webPassBegan__deps: ['$LabGL'],
-  webPassBegan: function () { LabGL.passStart = performance.now(); },
+  webPassBegan__deps: ['$LabPage', '$LabGL'],
+  webPassBegan: function () { if (LabPage.timing) LabGL.passStart = performance.now(); },
 
   webglCreateTexture__deps: ['$LabGL'],
   webglCreateTexture: function () {
     var t = { texture: null, parameters: {}, image: null };
-    if (!LabGL.lost) t.texture = LabGL.gl.createTexture();
+    if (LabGL.usable()) t.texture = LabGL.gl.createTexture();
     LabGL.textures.push(t);
     return LabGL.textures.length - 1;
   },
@@ -349,7 +363,7 @@ mergeInto(LibraryManager.library, {
     var t = LabGL.textures[texture], gl = LabGL.gl;
     if (!t) return;
     t.parameters[pname] = value;
-    if (LabGL.lost) return;
+    if (!LabGL.usable()) return;
     gl.bindTexture(gl.TEXTURE_2D, t.texture);
     gl.texParameteri(gl.TEXTURE_2D, pname, value);
   },
@@ -359,7 +373,7 @@ mergeInto(LibraryManager.library, {
     var t = LabGL.textures[texture];
     if (!t) return;
     t.image = { width: width, height: height, rgba: HEAPU8.slice(rgba, rgba + width * height * 4) };
-    if (LabGL.lost) return;
+    if (!LabGL.usable()) return;
     LabGL.gl.deleteTexture(t.texture);
     LabGL.uploadTexture(t);
   },
@@ -368,9 +382,12 @@ mergeInto(LibraryManager.library, {
   // first to the end of the last; the result lands in Module.labBench and on the page.
   // With &replay, the program draws one frame and the page draws it again N times from
   // what is on the GPU, with no program work: the GPU's own cost of the frame.
+  // Any ?bench (a bare one too, which draws as a visitor's page does) keeps the program's
+  // time a frame in Module.labProgramTimes(); a visitor's page keeps none.
   webBenchFrames__deps: ['$LabPage'],
   webBenchFrames: function () {
     var query = new URLSearchParams(location.search), n = parseInt(query.get('bench'), 10);
+    LabPage.timing = query.has('bench');
     LabPage.bench = n > 1 ? { wanted: n, drawn: 0, start: 0, replay: query.has('replay') } : null;
     if (!LabPage.bench) return 0;
     return LabPage.bench.replay ? 1 : n;

@@ -22,6 +22,17 @@ function labStop(text, kind) {
   }
 }
 
+// Opened from disk, the page may fetch neither the program nor the images: it says how to
+// serve it instead, and loads nothing (a program that never arrives never runs).
+if (location.protocol === 'file:') {
+  Module.labEnded = 1;
+  Module.instantiateWasm = function () { return {}; };
+  labStop('The lab must be served by a web server: opened as a file, this page may not load the ' +
+    'lab\'s program and images. Run ./lab web in the project\'s folder and open the address it ' +
+    'prints, or serve the folder build-web/site/ with any static web server (for example, ' +
+    'python3 -m http.server in that folder) and open its address.', 'missing');
+}
+
 // What a failure other than the lab's own exit() means to a visitor, and what they can do.
 function labFailure(error) {
   var details = '\n\n(Details: ' + (error && error.message || error) + ')';

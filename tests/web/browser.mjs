@@ -4,8 +4,9 @@
 import { chromium } from 'playwright-core';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
-import { launchChromium, serve } from '../../tools/web/web_serve.mjs';
-export { webglRenderer } from '../../tools/web/web_serve.mjs';
+import { launchChromium } from '../../tools/web/chromium.mjs';
+import { serve } from '../../tools/web/web_serve.mjs';
+export { webglRenderer } from '../../tools/web/chromium.mjs';
 
 export const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
 export const SITE = join(WEB_BUILD, 'site');  // what ./lab web serves; the build's own files stay above it

@@ -93,6 +93,10 @@ before(async () => {
 
 after(() => closeSite(site));
 
+// Whether the page takes a key typed on the canvas from the browser (prevents its default).
+const taken = (page, key, held) => page.evaluate(([key, held]) => !document.getElementById('lab').dispatchEvent(
+  new KeyboardEvent('keydown', { key, [held]: !!held, bubbles: true, cancelable: true })), [key, held]);
+
 function expectFaithful(name, picture, reference, bound = SAME_RENDERER) {
   writePpm(join(OUT, `${name}.ppm`), picture);
   const { share, worst } = difference(picture, reference, bound.tolerance);
@@ -197,7 +201,9 @@ describe('the lab in a browser', () => {
     };
     await page.locator('#lab').focus();
     await page.keyboard.press('Shift+A');
-    assert.ok(await still(page), 'A starts nothing');
+    for (const [key, held] of [['r', 'ctrlKey'], ['f', 'ctrlKey'], ['=', 'ctrlKey'], ['a', 'ctrlKey'], ['a', 'altKey'], ['a', 'metaKey']])
+      assert.equal(await taken(page, key, held), false, `${held} ${key} left to the browser`);
+    assert.ok(await still(page), 'A, and a with Ctrl, Alt or Meta, start nothing');
     await page.keyboard.press('a');
     await orbiting('a orbits, a frame per pass');
     await page.keyboard.press('Shift+S');
@@ -222,6 +228,8 @@ describe('the lab in a browser', () => {
     const count = await frames(page);
     await animationFrames(page, 10);
     assert.equal(await frames(page), count);
+    assert.deepEqual([await taken(page, 'a'), await page.evaluate(() => Module.labProgramTimes().length)], [false, 0],
+      'a left to the browser once ended; no bench times kept for a visitor');
     assert.deepEqual(page.errors, [], 'no errors on the console');
     await page.close();
   });
@@ -272,7 +280,7 @@ describe('the page\'s bench mode', () => {
     await page.waitForFunction(() => window.Module?.labBench, null, { timeout: 120000 });
     const bench = await page.evaluate(() => Module.labBench);
     assert.equal(bench.frames, 3, 'timed from the end of the first frame');
-    assert.ok(bench.ms_per_frame > 0);
+    assert.ok(bench.ms_per_frame > 0 && bench.program_ms > 0);
     assert.match(await page.locator('#message').textContent(), /^3 frames in [0-9.]+ s: [0-9.]+ ms a frame/);
     await settle(page);
     assert.equal(await frames(page), 4);
@@ -283,6 +291,12 @@ describe('the page\'s bench mode', () => {
 });
 
 describe('a lost WebGL context', () => {
+  // The context lost by window.loseContext back, and an animation frame after.
+  const restored = (page) => page.evaluate(() => new Promise((done) => {
+    document.getElementById('lab').addEventListener('webglcontextrestored', () => requestAnimationFrame(done), { once: true });
+    window.loseContext.restoreContext();
+  }));
+
   test('once it is back, the picture from before the loss, and the lab goes on responding to drags', async () => {
     const page = await openLab();
     await drawn(page);
@@ -297,11 +311,7 @@ describe('a lost WebGL context', () => {
       window.loseContext.loseContext();
     }));
     assert.ok(lost);
-    await page.evaluate(() => new Promise((done) => {
-      document.getElementById('lab').addEventListener('webglcontextrestored',
-        () => requestAnimationFrame(() => done()), { once: true });
-      window.loseContext.restoreContext();
-    }));
+    await restored(page);
     await settle(page);
     assert.ok((await canvasPicture(page)).rgb.equals(before.rgb), 'the picture from before the loss');
     await pick(page, 'Move Orientation');
@@ -310,6 +320,28 @@ describe('a lost WebGL context', () => {
     expectFaithful('restored-orientation-drag', await canvasPicture(page), native.orientation);
     assert.deepEqual(page.errors, []);
     await page.close();
+  });
+
+  test('lost before the first frame, unannounced: once back, the first frame as the native program draws it', async () => {
+    const context = await site.browser.newContext();
+    await context.addInitScript(() => {  // lost in the animation frame of the lab's first pass, before its event
+      const later = requestAnimationFrame.bind(window);
+      window.requestAnimationFrame = (pass) => later((t) => {
+        const canvas = document.getElementById('lab');
+        if (window.Module?.labFrameCount && !window.loseContext) {
+          (window.loseContext = canvas.getContext('webgl2').getExtension('WEBGL_lose_context')).loseContext();
+          canvas.addEventListener('webglcontextlost', () => { window.lostSaid = true; });
+        }
+        pass(t);
+      });
+    });
+    const page = await openPage(context, site.url);
+    await page.waitForFunction(() => window.lostSaid && (Module.labFrameCount() > 0 || Module.labEnded !== undefined), null, { timeout: 120000 });
+    await restored(page);
+    await settle(page);
+    expectFaithful('lost-at-start', await canvasPicture(page), native.first);
+    assert.deepEqual([await frames(page), page.errors], [1, []]);
+    await context.close();
   });
 });
 

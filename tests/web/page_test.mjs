@@ -4,8 +4,14 @@
 // Usage: node page_test.mjs (from the repository root, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { once } from 'node:events';
+import { copyFileSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
 import { createRequire } from 'node:module';
-import { animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
 
 const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
 const PHONE_DRAG = [[120, 120], [200, 180], 8];  // canvas points in CSS pixels, and the steps
@@ -114,7 +120,7 @@ test('axe-core finds nothing on desktop and phone, menu closed, open and ended; 
   }
 });
 
-test('without WebGL 2, the .wasm or the script, the page says what is missing in place of the canvas', async () => {
+test('without WebGL 2, the .wasm or the script, or opened as a file, the page says why in place of the canvas', async () => {
   const noWebGL = await site.browser.newContext();
   await noWebGL.addInitScript(() => {
     const getContext = HTMLCanvasElement.prototype.getContext;
@@ -123,7 +129,9 @@ test('without WebGL 2, the .wasm or the script, the page says what is missing in
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
                                   [await openPage(site.browser, site.url, lost('ostrel-lab.wasm')), /ostrel-lab\.wasm\) could not be loaded/],
-                                  [await openPage(site.browser, site.url, lost('ostrel-lab.js')), /ostrel-lab\.js\) could not be loaded/]]) {
+                                  [await openPage(site.browser, site.url, lost('ostrel-lab.js')), /ostrel-lab\.js\) could not be loaded/],
+                                  [await openPage(site.browser, pathToFileURL(resolve(SITE, 'index.html')).href),
+                                   /served by a web server.*\.\/lab web.*build-web\/site\/ with any static web server/s]]) {
     await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));
     assert.match(await page.locator('#message').textContent(), missing);
     assert.equal(await page.locator('#lab').isVisible(), false);
@@ -141,4 +149,19 @@ test('the server answers malformed requests with a 4xx, HEAD as GET without a bo
   const [head, body] = [await ask('', 'HEAD'), await (await ask('')).text()];
   assert.match(body, /<canvas id="lab"/);
   assert.deepEqual([head.status, head.headers.get('content-length'), await head.text()], [200, String(Buffer.byteLength(body)), '']);
+});
+
+// Copied there or through a link, it still knows it was run directly: it prints its address.
+test('the server runs from a folder with a space in its name', async () => {
+  const dir = mkdtempSync(join(tmpdir(), 'lab server-'));
+  copyFileSync('tools/web/web_serve.mjs', join(dir, 'web serve.mjs'));
+  symlinkSync(resolve('tools/web/web_serve.mjs'), join(dir, 'linked serve.mjs'));
+  for (const name of ['web serve.mjs', 'linked serve.mjs']) {
+    const server = spawn(process.execPath, [join(dir, name), SITE, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+    const address = String(await Promise.race([once(server.stdout, 'data'), once(server, 'exit').then(() => '')])).trim();
+    const page = address.startsWith('http') ? await (await fetch(address)).text() : '';
+    server.kill();
+    assert.match(page, /<canvas id="lab"/, `${name} serves`);
+  }
+  rmSync(dir, { recursive: true });
 });

@@ -12,8 +12,10 @@
 // Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
-import { readFileSync, readdirSync } from 'node:fs';
-import { launchChromium, serve, webglRenderer } from '../web/web_serve.mjs';
+import { readFileSync, readdirSync, realpathSync } from 'node:fs';
+import { pathToFileURL } from 'node:url';
+import { launchChromium, webglRenderer } from '../web/chromium.mjs';
+import { serve } from '../web/web_serve.mjs';
 
 const require = createRequire(new URL('../../tests/web/package.json', import.meta.url));
 
@@ -149,9 +151,9 @@ async function replay(browser, url, frames) {
 }
 
 // Orbiting from its first step: the lab draws nothing until `a`, so the first drawn frame
-// traced is the orbit's first.
+// traced is the orbit's first. A bare ?bench keeps the program's times and draws as usual.
 async function orbiting(browser, url, frames) {
-  const page = await openPage(browser, url);
+  const page = await openPage(browser, `${url}?bench`);
   await page.locator('#lab').focus();
   await page.waitForTimeout(500);
   const result = await traceFrames(browser, page, frames, { begin: () => page.keyboard.press('a') });
@@ -220,7 +222,8 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
   }
 }
 
-if (import.meta.url === `file://${process.argv[1]}`) {
+// Run directly, told by the real file (a folder's spaces are escaped in a URL, a link leads elsewhere).
+if (process.argv[1] && pathToFileURL(realpathSync(process.argv[1])).href === import.meta.url) {
   const [frames = '360', softwareFrames = '180'] = process.argv.slice(2);
   console.log(JSON.stringify(await browserBench('build-web/site', Number(frames), Number(softwareFrames),
     (text) => process.stderr.write(`web-bench: ${text}\n`))));

@@ -2,11 +2,12 @@
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
 // compilation), on 127.0.0.1 unless another address is given, and prints the addresses to
 // open once it listens. Port 0 picks a free one.
-// Also opens Debian's Chromium the way the browser tests and the benchmark need it.
-import { STATUS_CODES, createServer } from 'node:http';
+import { realpathSync } from 'node:fs';
 import { readFile } from 'node:fs/promises';
+import { STATUS_CODES, createServer } from 'node:http';
 import { networkInterfaces } from 'node:os';
 import { extname, isAbsolute, join, relative, resolve, sep } from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -53,30 +54,6 @@ export function serve(dir, port, host = '127.0.0.1') {
   });
 }
 
-// Headless, and none of the background connections this machine's closed network would
-// refuse. WebGL 2 comes from `renderer`: 'native' draws through ANGLE's GL back end on the
-// X server in DISPLAY, the same Mesa renderer the native program uses (llvmpipe without a
-// GPU, which Chromium blocklists unless told otherwise); 'software' is Chromium's own
-// SwiftShader, what a browser without a usable GPU falls back to when software WebGL is
-// allowed. `chromium` is playwright-core's.
-export function launchChromium(chromium, renderer = 'native') {
-  const webgl = renderer === 'software'
-    ? ['--disable-gpu', '--enable-unsafe-swiftshader', '--use-angle=swiftshader']
-    : ['--use-gl=angle', '--use-angle=gl', '--ignore-gpu-blocklist'];
-  return chromium.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', ...webgl],
-  });
-}
-
-// The WebGL renderer this browser's pages draw with, as the browser names it.
-export const webglRenderer = (page) => page.evaluate(() => {
-  const gl = document.createElement('canvas').getContext('webgl2');
-  return gl.getParameter(gl.getExtension('WEBGL_debug_renderer_info').UNMASKED_RENDERER_WEBGL);
-});
-
 // The addresses to open: for one of every interface (0.0.0.0, ::), this machine's own and
 // those other devices on its networks reach it by.
 function addresses(host, port) {
@@ -92,8 +69,9 @@ function addresses(host, port) {
 // node tools/web/web_serve.mjs DIR PORT [HOST] serves; --check PORT HOST only tries the port,
 // so that ./lab web finds it taken before building. A port that cannot be had is one plain
 // line, not a stack trace: ./lab web has checked the number, so what is left is a port in
-// use or one the system will not give.
-if (import.meta.url === `file://${process.argv[1]}`) {
+// use or one the system will not give. Run directly is told by the real file, not the path
+// it was run by: a folder's spaces are escaped in a URL, and a link leads elsewhere.
+if (process.argv[1] && pathToFileURL(realpathSync(process.argv[1])).href === import.meta.url) {
   const check = process.argv[2] === '--check';
   const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] =
     check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
