@@ -53,6 +53,8 @@ void glutInitWindowPosition(int, int) {}  // the canvas stays where the page put
 
 int glutCreateWindow(const char* title)
 {
+    resetGLState();
+    for (const WebLayoutEntry& entry : WEB_LAYOUT) webglLayout(entry.name, entry.value);
     webglCreateContext(requestedWidth, requestedHeight);
     webPageSetup(title);
     benchFramesLeft = webBenchFrames();
