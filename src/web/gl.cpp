@@ -344,9 +344,8 @@ static void currentState(WebState& s)
     memcpy(s.ambient, materialAmbient, sizeof s.ambient);
     memcpy(s.diffuse, materialDiffuse, sizeof s.diffuse);
     memcpy(s.emission, materialEmission, sizeof s.emission);
-    s.texCoord[0] = currentTexCoord[0];
-    s.texCoord[1] = currentTexCoord[1];
-    s.texCoord[2] = s.texCoord[3] = 0;
+    memset(s.texCoord, 0, sizeof s.texCoord);  // past s and t, unread
+    memcpy(s.texCoord, currentTexCoord, sizeof currentTexCoord);
 }
 
 static int environment()
