@@ -61,6 +61,12 @@ mergeInto(LibraryManager.library, {
         location += columns;
       });
     },
+    // The bytes from one column of a field to the next; each must hold the shader's components.
+    columnBytes: function (field, columns, size) {
+      var bytes = LabGL.sizeOf(field) / columns;
+      if (bytes < size * Float32Array.BYTES_PER_ELEMENT) throw new Error(field + ' is smaller than the shader\'s input');
+      return bytes;
+    },
 
     // GL's per-vertex lighting as the layer defines it (gl.cpp, currentState), written out
     // for one set of switches: SwiftShader pays dearly for a loop or branch in the shader.
@@ -156,8 +162,10 @@ mergeInto(LibraryManager.library, {
     pointVertices: function (type) {
       var gl = LabGL.gl;
       LabGL.eachInput('vertex', function (name, glslType, location, columns, size) {
+        var field = type + '.' + name;
+        LabGL.columnBytes(field, columns, size);
         gl.enableVertexAttribArray(location);
-        gl.vertexAttribPointer(location, size, gl.FLOAT, false, LabGL.sizeOf(type), LabGL.offsetOf(type + '.' + name));
+        gl.vertexAttribPointer(location, size, gl.FLOAT, false, LabGL.sizeOf(type), LabGL.offsetOf(field));
       });
     },
 
@@ -173,7 +181,7 @@ mergeInto(LibraryManager.library, {
         gl.vertexAttribPointer(location, size, gl.FLOAT, false, stride, base + offset);
       };
       LabGL.eachInput('state', function (name, glslType, location, columns, size) {
-        var field = 'WebState.' + name, columnBytes = LabGL.sizeOf(field) / columns;
+        var field = 'WebState.' + name, columnBytes = LabGL.columnBytes(field, columns, size);
         for (var column = 0; column < columns; ++column)
           point(location + column, size, LabGL.offsetOf(field) + column * columnBytes);
       });

@@ -1,5 +1,5 @@
-// The page's drawing calls (page.js): the WebGL 2 context, meshes, textures, a recorded frame,
-// and the layout of what they hand over. gl.cpp, glu.cpp and glut.cpp call these.
+// The page's drawing calls (page.js) and the layout of the structs they hand over.
+// The WebGL 2 context, meshes, textures, a recorded frame; gl.cpp, glu.cpp and glut.cpp call these.
 #pragma once
 
 #include <stddef.h>
