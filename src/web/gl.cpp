@@ -84,6 +84,17 @@ static std::unordered_map<VertexKey, uint32_t, VertexKeyHash> meshVertexIndex;
 static bool meshNormalGiven;
 static int meshesMade;
 
+// A new frame, nothing recorded yet.
+static void clearFrame()
+{
+    frameVertices.clear();
+    frameIndices.clear();
+    frameInstances.clear();
+    frameEnvironments.clear();
+    frameCommands.clear();
+    currentEnvironment = -1;
+}
+
 // The objects made (meshes, textures) stay: the page keeps them.
 void resetGLState()
 {
@@ -105,14 +116,8 @@ void resetGLState()
     currentNormal[2] = 1;
     currentTexCoord[0] = currentTexCoord[1] = 0;
     boundTexture = 0;
-    // Nothing recorded, no primitive or mesh begun.
-    frameVertices.clear();
-    frameIndices.clear();
-    frameInstances.clear();
-    frameEnvironments.clear();
-    frameCommands.clear();
-    currentEnvironment = -1;
-    insidePrimitive = false;
+    clearFrame();
+    insidePrimitive = false;  // nor a primitive or a mesh begun
     primitive.clear();
     makingMesh = false;
     meshVertices.clear();
@@ -623,10 +628,5 @@ void submitFrame()
     webglSubmitFrame(frameVertices.data(), (int)frameVertices.size(), mergedIndices.data(), (int)mergedIndices.size(),
                      mergedInstances.data(), (int)mergedInstances.size(), frameEnvironments.data(),
                      (int)frameEnvironments.size(), mergedCommands.data(), (int)mergedCommands.size());
-    frameVertices.clear();
-    frameIndices.clear();
-    frameInstances.clear();
-    frameEnvironments.clear();
-    frameCommands.clear();
-    currentEnvironment = -1;
+    clearFrame();
 }
