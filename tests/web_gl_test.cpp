@@ -27,7 +27,7 @@ std::map<int, int> meshIndexCounts;  // by mesh number, as made
 
 extern "C" {
 int webglCreateContext(int, int) { return 1; }
-void webglCreateMesh(int mesh, const float*, int, const uint32_t*, int indexCount) { meshIndexCounts[mesh] = indexCount; }
+void webglCreateMesh(int mesh, const WebMeshVertex*, int, const uint32_t*, int indexCount) { meshIndexCounts[mesh] = indexCount; }
 void webglSubmitFrame(const WebVertex* vertices, int vertexCount, const uint32_t*, int, const WebState* instances,
                       int instanceCount, const WebEnvironment* environments, int environmentCount,
                       const WebCommand* commands, int commandCount)
@@ -43,6 +43,16 @@ void webglTexImage(int, int, int, const uint8_t*) {}
 }
 
 namespace {
+
+// Each test starts from GL's state as a new context has it, its own frame empty.
+class WebGL : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetGLState();
+        lastFrame = {};
+    }
+};
 
 std::vector<WebCommand> draws()
 {
@@ -61,7 +71,7 @@ void expectNear(const float* got, std::initializer_list<float> want, const char*
     }
 }
 
-TEST(WebGL, ASolidIsMadeOnceForEachSetOfParameters)
+TEST_F(WebGL, ASolidIsMadeOnceForEachSetOfParameters)
 {
     size_t before = meshIndexCounts.size();
     glEnable(GL_DEPTH_TEST);
@@ -91,7 +101,7 @@ TEST(WebGL, ASolidIsMadeOnceForEachSetOfParameters)
     EXPECT_EQ(lastFrame.instances.size(), 12u);
 }
 
-TEST(WebGL, EachDrawKeepsTheMatricesAndMaterialOfItsCall)
+TEST_F(WebGL, EachDrawKeepsTheMatricesAndMaterialOfItsCall)
 {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -115,7 +125,7 @@ TEST(WebGL, EachDrawKeepsTheMatricesAndMaterialOfItsCall)
     expectNear(plain.diffuse, {0, 0, 1, 0.5f}, "the material set since");
 }
 
-TEST(WebGL, LightsAreFixedInEyeCoordinatesWhenSet)
+TEST_F(WebGL, LightsAreFixedInEyeCoordinatesWhenSet)
 {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -134,13 +144,13 @@ TEST(WebGL, LightsAreFixedInEyeCoordinatesWhenSet)
     std::vector<WebCommand> d = draws();
     ASSERT_EQ(d.size(), 2u) << "another light switch, another draw";
     const WebEnvironment &on = lastFrame.environments[d[0].environment], &off = lastFrame.environments[d[1].environment];
-    expectNear(on.lights[1][2], {3, 2, -6, 1}, "light 1 position");
-    expectNear(on.lights[1][0], {0.1f, 0.2f, 0.3f, 1}, "light 1 ambient");
+    expectNear(on.lights[1].position, {3, 2, -6, 1}, "light 1 position");
+    expectNear(on.lights[1].ambient, {0.1f, 0.2f, 0.3f, 1}, "light 1 ambient");
     expectNear(on.switches, {1, 0, 1, 0}, "lighting and light 1 on");
     expectNear(off.switches, {1, 0, 0, 0}, "light 1 off");
 }
 
-TEST(WebGL, TheCurrentNormalAfterASolidIsTheLastItGave)
+TEST_F(WebGL, TheCurrentNormalAfterASolidIsTheLastItGave)
 {
     glLoadIdentity();
     for (int pass = 0; pass < 2; ++pass) {  // made, then drawn from the mesh
@@ -167,13 +177,29 @@ TEST(WebGL, TheCurrentNormalAfterASolidIsTheLastItGave)
     }
 }
 
-TEST(WebGL, EachFrameOpensWithTheViewportItIsDrawnIn)  // drawn again alone on a restored context
+TEST_F(WebGL, EachFrameOpensWithTheViewportItIsDrawnIn)  // drawn again alone on a restored context
 {
     glViewport(0, 0, 7, 9);
     submitFrame();
     submitFrame();
     ASSERT_EQ(lastFrame.commands.size(), 1u);
     EXPECT_EQ(lastFrame.commands[0].viewport[3], 9);
+}
+
+// Last, after the tests above have changed all of it.
+TEST_F(WebGL, EachTestStartsFromGLsStartState)
+{
+    drawSolidCube(1);
+    submitFrame();
+    ASSERT_EQ(draws().size(), 1u);
+    const WebState& s = lastFrame.instances[0];
+    expectNear(s.modelview, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "modelview");
+    expectNear(s.ambient, {0.2f, 0.2f, 0.2f, 1}, "material ambient");
+    expectNear(s.diffuse, {0.8f, 0.8f, 0.8f, 1}, "material diffuse");
+    const WebEnvironment& e = lastFrame.environments[draws()[0].environment];
+    expectNear(e.switches, {0, 0, 0, 0}, "lighting and both lights off");
+    expectNear(e.lights[1].position, {0, 0, 1, 0}, "light 1 where GL puts it");
+    EXPECT_EQ(draws()[0].depthTest, 0);
 }
 
 }  // namespace

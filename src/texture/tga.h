@@ -19,10 +19,10 @@ const long TGA_MAX_PIXELS = 4096L * 4096L;
 // naming the file and the reason to standard error; a file that cannot be opened
 // also prints "\nUnable to load TGA File!\n" on standard output, and whenMissing, if not
 // empty, ends the line of a file that is not there.
-// The caller frees imageData and then the record, both with free().
 TGAImage* loadTGA(const char* fileName, const char* whenMissing = "");
 
 // Decodes a TGA file held in memory; `name` is used only in messages.
 TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name);
 
+// Releases an image either reader returned: its pixels, then the record. Null is ignored.
 void freeTGA(TGAImage* image);

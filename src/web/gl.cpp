@@ -22,36 +22,31 @@ struct Matrix { GLfloat m[16]; };
 static const Matrix IDENTITY = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 static const size_t MODELVIEW_DEPTH = 32, PROJECTION_DEPTH = 2;  // GL's minimum depths
 
-// ---- GL state
-static std::vector<Matrix> modelviewStack(1, IDENTITY), projectionStack(1, IDENTITY);
-static GLenum matrixMode = GL_MODELVIEW;
-static bool normalMatrixStale = true;
+// ---- GL state, as a new context has it once resetGLState has run
+static std::vector<Matrix> modelviewStack, projectionStack;
+static GLenum matrixMode;
+static bool normalMatrixStale;
 static GLfloat normalMatrix[12];  // inverse transpose of the modelview's upper 3 x 3, by columns of four
 
-static GLfloat clearColour[4] = {0, 0, 0, 0};
+static GLfloat clearColour[4];
 static bool depthTest, lighting, texturing;
-static GLint unpackAlignment = 4;
+static GLint unpackAlignment;
 
 struct Light {
     bool enabled;
     GLfloat ambient[4], diffuse[4], specular[4];
     GLfloat position[4];  // in eye coordinates, as transformed when set
 };
-static Light lights[2] = {
-    {false, {0, 0, 0, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 1, 0}},
-    {false, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}},
-};
-static GLfloat modelAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
+static Light lights[2];
+static GLfloat modelAmbient[4];
 
 // The front material; with one-sided lighting it lights back faces too. The lab never sets
 // the specular colour, whose default is black, so no specular term is ever computed.
-static GLfloat materialAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
-static GLfloat materialDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
-static GLfloat materialEmission[4] = {0, 0, 0, 1};
+static GLfloat materialAmbient[4], materialDiffuse[4], materialEmission[4];
 
 // Current attributes: they persist across primitives and frames, as GL's do.
-static GLfloat currentNormal[3] = {0, 0, 1};
-static GLfloat currentTexCoord[2] = {0, 0};
+static GLfloat currentNormal[3];
+static GLfloat currentTexCoord[2];
 
 static GLuint boundTexture;
 static std::map<std::pair<GLuint, GLenum>, GLint> textureParameters;  // as last handed to the page
@@ -73,7 +68,7 @@ static bool insidePrimitive;
 static std::vector<uint32_t> primitive;  // its vertices, as indices into the frame's or the mesh's
 
 static bool makingMesh;
-static std::vector<GLfloat> meshVertices;  // position and normal
+static std::vector<WebMeshVertex> meshVertices;
 static std::vector<uint32_t> meshIndices;
 struct VertexKey {
     GLfloat v[6];
@@ -92,6 +87,49 @@ struct VertexKeyHash {
 static std::unordered_map<VertexKey, uint32_t, VertexKeyHash> meshVertexIndex;
 static bool meshNormalGiven;
 static int meshesMade;
+
+// A new frame, nothing recorded yet.
+static void clearFrame()
+{
+    frameVertices.clear();
+    frameIndices.clear();
+    frameInstances.clear();
+    frameEnvironments.clear();
+    frameCommands.clear();
+    currentEnvironment = -1;
+}
+
+// The objects made (meshes, textures) stay: the page keeps them.
+void resetGLState()
+{
+    modelviewStack.assign(1, IDENTITY);
+    projectionStack.assign(1, IDENTITY);
+    matrixMode = GL_MODELVIEW;
+    normalMatrixStale = true;
+    std::fill(clearColour, clearColour + 4, 0.0f);
+    depthTest = lighting = texturing = false;
+    unpackAlignment = 4;
+    lights[0] = Light{false, {0, 0, 0, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 1, 0}};
+    lights[1] = Light{false, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}};
+    const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1}, black[4] = {0, 0, 0, 1};
+    memcpy(modelAmbient, ambient, sizeof modelAmbient);
+    memcpy(materialAmbient, ambient, sizeof materialAmbient);
+    memcpy(materialDiffuse, diffuse, sizeof materialDiffuse);
+    memcpy(materialEmission, black, sizeof materialEmission);
+    currentNormal[0] = currentNormal[1] = 0;
+    currentNormal[2] = 1;
+    currentTexCoord[0] = currentTexCoord[1] = 0;
+    boundTexture = 0;
+    frameViewport.reset();
+    currentViewport.reset();
+    clearFrame();
+    insidePrimitive = false;  // nor a primitive or a mesh begun
+    primitive.clear();
+    makingMesh = false;
+    meshVertices.clear();
+    meshIndices.clear();
+    meshVertexIndex.clear();
+}
 
 // ---- matrices
 
@@ -266,7 +304,7 @@ void glPixelStorei(GLenum pname, GLint param)
         unpackAlignment = param;
 }
 
-int glUnpackAlignment() { return unpackAlignment; }
+int currentUnpackAlignment() { return unpackAlignment; }
 
 // ---- lights and materials
 
@@ -318,9 +356,8 @@ static void currentState(WebState& s)
     memcpy(s.ambient, materialAmbient, sizeof s.ambient);
     memcpy(s.diffuse, materialDiffuse, sizeof s.diffuse);
     memcpy(s.emission, materialEmission, sizeof s.emission);
-    s.texCoord[0] = currentTexCoord[0];
-    s.texCoord[1] = currentTexCoord[1];
-    s.texCoord[2] = s.texCoord[3] = 0;
+    memset(s.texCoord, 0, sizeof s.texCoord);  // past s and t, unread
+    memcpy(s.texCoord, currentTexCoord, sizeof currentTexCoord);
 }
 
 static int environment()
@@ -332,9 +369,9 @@ static int environment()
     e.switches[0] = lighting;
     for (int i = 0; i < 2; ++i) {
         e.switches[1 + i] = lights[i].enabled;
-        memcpy(e.lights[i][0], lights[i].ambient, sizeof e.lights[i][0]);
-        memcpy(e.lights[i][1], lights[i].diffuse, sizeof e.lights[i][1]);
-        memcpy(e.lights[i][2], lights[i].position, sizeof e.lights[i][2]);
+        memcpy(e.lights[i].ambient, lights[i].ambient, sizeof e.lights[i].ambient);
+        memcpy(e.lights[i].diffuse, lights[i].diffuse, sizeof e.lights[i].diffuse);
+        memcpy(e.lights[i].position, lights[i].position, sizeof e.lights[i].position);
     }
     // Unchanged after all (a light set again to what it was): the draws can still merge.
     if (frameEnvironments.empty() || memcmp(&frameEnvironments.back(), &e, sizeof e) != 0) frameEnvironments.push_back(e);
@@ -372,8 +409,9 @@ void glTexCoord2f(GLfloat s, GLfloat t)
 static uint32_t meshVertex(const GLfloat position[3])
 {
     VertexKey key = {{position[0], position[1], position[2], currentNormal[0], currentNormal[1], currentNormal[2]}};
-    auto found = meshVertexIndex.emplace(key, (uint32_t)(meshVertices.size() / 6));
-    if (found.second) meshVertices.insert(meshVertices.end(), key.v, key.v + 6);
+    auto found = meshVertexIndex.emplace(key, (uint32_t)meshVertices.size());
+    if (found.second)
+        meshVertices.push_back({{position[0], position[1], position[2]}, {currentNormal[0], currentNormal[1], currentNormal[2]}});
     return found.first->second;
 }
 
@@ -475,7 +513,7 @@ Mesh endMesh()
     insidePrimitive = false;
     Mesh m = {++meshesMade, (int)meshIndices.size(), meshNormalGiven, {0, 0, 0}};
     memcpy(m.lastNormal, currentNormal, sizeof m.lastNormal);
-    webglCreateMesh(m.id, meshVertices.data(), (int)(meshVertices.size() / 6), meshIndices.data(),
+    webglCreateMesh(m.id, meshVertices.data(), (int)meshVertices.size(), meshIndices.data(),
                     (int)meshIndices.size());
     meshVertexIndex.clear();
     return m;
@@ -504,7 +542,7 @@ void glBindTexture(GLenum target, GLuint texture)
     if (target == GL_TEXTURE_2D) boundTexture = texture;
 }
 
-GLuint glBoundTexture() { return boundTexture; }
+GLuint currentTextureBinding() { return boundTexture; }
 
 // The lab sets the same parameters before every textured surface: only a change reaches the page.
 void glTexParameteri(GLenum target, GLenum pname, GLint param)
@@ -599,11 +637,6 @@ void submitFrame()
     webglSubmitFrame(frameVertices.data(), (int)frameVertices.size(), mergedIndices.data(), (int)mergedIndices.size(),
                      mergedInstances.data(), (int)mergedInstances.size(), frameEnvironments.data(),
                      (int)frameEnvironments.size(), mergedCommands.data(), (int)mergedCommands.size());
-    frameVertices.clear();
-    frameIndices.clear();
-    frameInstances.clear();
-    frameEnvironments.clear();
-    frameCommands.clear();
-    currentEnvironment = -1;
     frameViewport = currentViewport;
+    clearFrame();
 }

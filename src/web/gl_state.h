@@ -3,8 +3,11 @@
 
 #include <GL/gl.h>
 
-int glUnpackAlignment();
-GLuint glBoundTexture();
+// GL's state as a new context has it, no frame recorded: the window's creation sets it, and
+// each of the layer's tests starts from it.
+void resetGLState();
+int currentUnpackAlignment();  // as glPixelStorei set it
+GLuint currentTextureBinding();  // as glBindTexture set it for GL_TEXTURE_2D
 void submitFrame();  // hands the frame recorded since the last swap to the page, and starts a new one
 
 // A mesh made from immediate-mode calls: between beginMesh and endMesh, glBegin ... glEnd

@@ -69,7 +69,7 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     if (target != GL_TEXTURE_2D || type != GL_UNSIGNED_BYTE || width < 1 || height < 1) return 1;
     int components = format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 0;
     if (!components) return 1;
-    int align = glUnpackAlignment();
+    int align = currentUnpackAlignment();
     int rowBytes = (width * components + align - 1) / align * align;
     // One spare pixel past the last row: GLU's box can reach it at the image's corner.
     std::vector<unsigned char> source((const unsigned char*)data,
@@ -87,6 +87,6 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     std::vector<unsigned char> rgba((size_t)newWidth * newHeight * 4, 255);
     for (size_t p = 0; p < (size_t)newWidth * newHeight; ++p)
         for (int k = 0; k < components; ++k) rgba[p * 4 + k] = scaled[p * components + k];
-    webglTexImage((int)glBoundTexture(), newWidth, newHeight, rgba.data());
+    webglTexImage((int)currentTextureBinding(), newWidth, newHeight, rgba.data());
     return 0;
 }

@@ -53,6 +53,9 @@ void glutInitWindowPosition(int, int) {}  // the canvas stays where the page put
 
 int glutCreateWindow(const char* title)
 {
+    resetGLState();
+    // The page reads the structs' layout from here on, the context's buffers first.
+    for (const WebLayoutEntry& entry : WEB_LAYOUT) webglLayout(entry.name, entry.value);
     webglCreateContext(requestedWidth, requestedHeight);
     webPageSetup(title);
     benchFramesLeft = webBenchFrames();

@@ -22,11 +22,52 @@ mergeInto(LibraryManager.library, {
     passStart: 0,
     programTimes: [],     // under ?bench: ms from the start of each main-loop pass that drew to the end of its swap
 
-    // The layouts of struct WebVertex, WebState, WebEnvironment and WebCommand (webgl.h).
-    VERTEX_BYTES: 200,
-    STATE_BYTES: 176,
-    ENVIRONMENT_FLOATS: 48,
-    COMMAND_WORDS: 16,
+    // The structs the program hands over (webgl.h) as it lays them out, by their C++ names:
+    // 'sizeof WebState', 'offsetof WebState.ambient', 'sizeof WebState.ambient', 'WEB_CLEAR'.
+    // The program gives them before the context (webglLayout); the page writes none of them.
+    layout: {},
+    WORD_BYTES: Int32Array.BYTES_PER_ELEMENT,  // the structs are read as 32-bit words
+    VEC4_BYTES: 4 * Float32Array.BYTES_PER_ELEMENT,
+    known: function (name) {
+      if (!(name in LabGL.layout)) throw new Error('the program gave the page no ' + name);
+      return LabGL.layout[name];
+    },
+    sizeOf: function (name) { return LabGL.known('sizeof ' + name); },
+    offsetOf: function (name) { return LabGL.known('offsetof ' + name); },
+    // A struct's size and the named fields' offsets, in words into an array of such structs.
+    wordsOf: function (type, fields) {
+      var words = { size: LabGL.sizeOf(type) / LabGL.WORD_BYTES };
+      (fields || []).forEach(function (field) { words[field] = LabGL.offsetOf(type + '.' + field) / LabGL.WORD_BYTES; });
+      return words;
+    },
+    // Where light i's field starts in a WebEnvironment, in bytes.
+    lightOffset: function (i, field) {
+      return LabGL.offsetOf('WebEnvironment.lights') + i * LabGL.sizeOf('WebLight') + LabGL.offsetOf('WebLight.' + field);
+    },
+
+    // The vertex shader's inputs at locations from 0, in this order, each named as its field:
+    // a vertex's own (WebVertex, WebMeshVertex), then the state it is drawn with (WebState).
+    // A matrix takes a location a column, its columns spread evenly over its field.
+    inputs: [
+      ['vertex', 'position', 'vec3'], ['vertex', 'normal', 'vec3'],
+      ['state', 'modelview', 'mat4'], ['state', 'normalMatrix', 'mat3'], ['state', 'ambient', 'vec4'],
+      ['state', 'diffuse', 'vec4'], ['state', 'emission', 'vec4'], ['state', 'texCoord', 'vec2'],
+    ],
+    // call(name, GLSL type, first location, columns, components a column) for each input from `from`, or all.
+    eachInput: function (from, call) {
+      var location = 0;
+      LabGL.inputs.forEach(function (input) {
+        var size = +input[2].slice(-1), columns = input[2].startsWith('mat') ? size : 1;
+        if (!from || input[0] === from) call(input[1], input[2], location, columns, size);
+        location += columns;
+      });
+    },
+    // The bytes from one column of a field to the next; each must hold the shader's components.
+    columnBytes: function (field, columns, size) {
+      var bytes = LabGL.sizeOf(field) / columns;
+      if (bytes < size * Float32Array.BYTES_PER_ELEMENT) throw new Error(field + ' is smaller than the shader\'s input');
+      return bytes;
+    },
 
     // GL's per-vertex lighting as the layer defines it (gl.cpp, currentState), written out
     // for one set of switches: SwiftShader pays dearly for a loop or branch in the shader.
@@ -35,19 +76,16 @@ mergeInto(LibraryManager.library, {
     // without fused multiply-add does (`one` is 1; multiplying by it keeps the compiler
     // from fusing a product into the sum). Edges and texel boundaries then fall on the same
     // pixels as the native program's, when both draw on the same renderer.
-    // environment holds the projection (0-3), the model ambient (4), the switches (5) and the
-    // two lights (6-8, 9-11: ambient, diffuse, eye position).
+    // environment is the WebEnvironment as vec4s: the projection's columns, the model
+    // ambient, the switches and the two lights.
     vertexShader: function (lit, lights, textured) {
-      var source = '#version 300 es\n' +
-        'layout(location = 0) in vec3 position;\n' +
-        'layout(location = 1) in vec3 normal;\n' +
-        'layout(location = 2) in mat4 modelview;\n' +
-        'layout(location = 6) in mat3 normalMatrix;\n' +
-        'layout(location = 9) in vec4 ambient;\n' +
-        'layout(location = 10) in vec4 diffuse;\n' +
-        'layout(location = 11) in vec4 emission;\n' +
-        'layout(location = 12) in vec2 texCoord;\n' +
-        'uniform vec4 environment[12];\n' +
+      var environment = function (bytes) { return 'environment[' + bytes / LabGL.VEC4_BYTES + ']'; };
+      var lightField = function (i, field) { return environment(LabGL.lightOffset(i, field)); };
+      var source = '#version 300 es\n';
+      LabGL.eachInput(null, function (name, type, location) {
+        source += 'layout(location = ' + location + ') in ' + type + ' ' + name + ';\n';
+      });
+      source += 'uniform vec4 environment[' + LabGL.sizeOf('WebEnvironment') / LabGL.VEC4_BYTES + '];\n' +
         'uniform float one;\n' +
         'out vec4 vColour;\n' +
         (textured ? 'out vec2 vTexCoord;\n' : '') +
@@ -56,21 +94,23 @@ mergeInto(LibraryManager.library, {
         '  mat4 mvp;\n' +
         [0, 1, 2, 3].map(function (c) {
           return '  mvp[' + c + '] = ' + [0, 1, 2, 3].map(function (k) {
-            return 'environment[' + k + '] * modelview[' + c + '][' + k + '] * one';
+            return environment(LabGL.offsetOf('WebEnvironment.projection') + k * LabGL.VEC4_BYTES) +
+              ' * modelview[' + c + '][' + k + '] * one';
           }).reduce(function (sum, term) { return '(' + sum + ' + ' + term + ')'; }) + ';\n';
         }).join('') +
         '  gl_Position = mvp * vec4(position, 1.0);\n' +
         (textured ? '  vTexCoord = texCoord;\n' : '');
       if (!lit) return source + '  vColour = vec4(1.0);\n}\n';
       source += '  vec3 n = normalMatrix * normal;\n' +
-        '  vec3 colour = emission.rgb + ambient.rgb * environment[4].rgb;\n';
+        '  vec3 colour = emission.rgb + ambient.rgb * ' + environment(LabGL.offsetOf('WebEnvironment.modelAmbient')) + '.rgb;\n';
       lights.forEach(function (light, i) {
         if (!light) return;  // off
-        var p = 'environment[' + (8 + 3 * i) + ']', l = 'toLight' + i;
+        var p = lightField(i, 'position'), l = 'toLight' + i;
         source += '  vec3 ' + l + ' = ' + (light === 'positional' ? p + '.xyz / ' + p + '.w - eye.xyz / eye.w' : p + '.xyz') + ';\n' +
           '  float length' + i + ' = length(' + l + ');\n' +
           '  float facing' + i + ' = length' + i + ' > 0.0 ? max(0.0, dot(n, ' + l + ') / length' + i + ') : 0.0;\n' +
-          '  colour += ambient.rgb * environment[' + (6 + 3 * i) + '].rgb + facing' + i + ' * diffuse.rgb * environment[' + (7 + 3 * i) + '].rgb;\n';
+          '  colour += ambient.rgb * ' + lightField(i, 'ambient') + '.rgb + facing' + i + ' * diffuse.rgb * ' +
+            lightField(i, 'diffuse') + '.rgb;\n';
       });
       return source + '  vColour = clamp(vec4(colour, diffuse.a), 0.0, 1.0);\n}\n';
     },
@@ -85,11 +125,15 @@ mergeInto(LibraryManager.library, {
         'void main() { fragColour = ' + (textured ? 'vColour * texture(image, vTexCoord)' : 'vColour') + '; }\n';
     },
 
-    // The program for a frame's environment, textured or not: made the first time its switches are met.
+    // The program for a frame's environment, textured or not: made the first time its switches
+    // are met. A light is positional when its position's w is not 0.
     program: function (f, environment, textured) {
-      var e = f.environments, at = environment * LabGL.ENVIRONMENT_FLOATS, lit = e[at + 20] !== 0, lights = [];
-      for (var i = 0; i < 2; ++i)
-        lights.push(e[at + 21 + i] === 0 ? null : e[at + 35 + 12 * i] !== 0 ? 'positional' : 'directional');
+      var e = f.environments, k = LabGL.wordsOf('WebEnvironment', ['switches']), at = environment * k.size;
+      var lit = e[at + k.switches] !== 0, lights = [];
+      for (var i = 0; i < 2; ++i) {
+        var w = at + LabGL.lightOffset(i, 'position') / LabGL.WORD_BYTES + 3;
+        lights.push(e[at + k.switches + 1 + i] === 0 ? null : e[w] !== 0 ? 'positional' : 'directional');
+      }
       var key = (lit ? lights.join() : 'unlit') + (textured ? ' textured' : '');
       if (!LabGL.programs[key])
         LabGL.programs[key] = LabGL.makeProgram(LabGL.vertexShader(lit, lights, textured), LabGL.fragmentShader(textured));
@@ -120,13 +164,15 @@ mergeInto(LibraryManager.library, {
       return { program: program, environment: gl.getUniformLocation(program, 'environment') };
     },
 
-    // Position and normal from the bound buffer, with `stride` bytes a vertex.
-    pointVertices: function (stride) {
+    // A vertex's own inputs from the bound buffer, an array of `type` (WebVertex or WebMeshVertex).
+    pointVertices: function (type) {
       var gl = LabGL.gl;
-      gl.enableVertexAttribArray(0);
-      gl.vertexAttribPointer(0, 3, gl.FLOAT, false, stride, 0);
-      gl.enableVertexAttribArray(1);
-      gl.vertexAttribPointer(1, 3, gl.FLOAT, false, stride, 12);
+      LabGL.eachInput('vertex', function (name, glslType, location, columns, size) {
+        var field = type + '.' + name;
+        LabGL.columnBytes(field, columns, size);
+        gl.enableVertexAttribArray(location);
+        gl.vertexAttribPointer(location, size, gl.FLOAT, false, LabGL.sizeOf(type), LabGL.offsetOf(field));
+      });
     },
 
     // A WebState's attributes from the bound buffer at byte `base`: per vertex (divisor 0)
@@ -140,12 +186,11 @@ mergeInto(LibraryManager.library, {
         }
         gl.vertexAttribPointer(location, size, gl.FLOAT, false, stride, base + offset);
       };
-      for (var column = 0; column < 4; ++column) point(2 + column, 4, 16 * column);  // modelview
-      for (column = 0; column < 3; ++column) point(6 + column, 3, 64 + 16 * column);  // normal matrix
-      point(9, 4, 112);   // ambient
-      point(10, 4, 128);  // diffuse
-      point(11, 4, 144);  // emission
-      point(12, 2, 160);  // texture coordinate
+      LabGL.eachInput('state', function (name, glslType, location, columns, size) {
+        var field = 'WebState.' + name, columnBytes = LabGL.columnBytes(field, columns, size);
+        for (var column = 0; column < columns; ++column)
+          point(location + column, size, LabGL.offsetOf(field) + column * columnBytes);
+      });
     },
 
     uploadMesh: function (mesh) {
@@ -154,11 +199,11 @@ mergeInto(LibraryManager.library, {
       gl.bindVertexArray(mesh.vao);
       gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
       gl.bufferData(gl.ARRAY_BUFFER, mesh.vertices, gl.STATIC_DRAW);
-      LabGL.pointVertices(24);
+      LabGL.pointVertices('WebMeshVertex');
       gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, gl.createBuffer());
       gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, mesh.indices, gl.STATIC_DRAW);
       gl.bindBuffer(gl.ARRAY_BUFFER, LabGL.instanceBuffer);
-      LabGL.pointState(LabGL.STATE_BYTES, 0, 1);
+      LabGL.pointState(LabGL.sizeOf('WebState'), 0, 1);
       gl.bindVertexArray(null);
     },
 
@@ -189,8 +234,8 @@ mergeInto(LibraryManager.library, {
       LabGL.stream = { vao: gl.createVertexArray(), vertices: gl.createBuffer() };
       gl.bindVertexArray(LabGL.stream.vao);
       gl.bindBuffer(gl.ARRAY_BUFFER, LabGL.stream.vertices);
-      LabGL.pointVertices(LabGL.VERTEX_BYTES);
-      LabGL.pointState(LabGL.VERTEX_BYTES, 24, 0);
+      LabGL.pointVertices('WebVertex');
+      LabGL.pointState(LabGL.sizeOf('WebVertex'), LabGL.offsetOf('WebVertex.state'), 0);
       gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, gl.createBuffer());
       gl.bindVertexArray(null);
       LabGL.meshes.forEach(function (m) { if (m) LabGL.uploadMesh(m); });
@@ -211,33 +256,39 @@ mergeInto(LibraryManager.library, {
     draw: function (f) {
       var gl = LabGL.gl, c = f.commands, colour = f.commandFloats, stream = LabGL.stream.vao;
       var vao = null, texture = -1, depth = -1, program = null, used = [];  // programs with their uniforms set this frame
+      var k = LabGL.wordsOf('WebCommand', ['kind', 'mesh', 'first', 'count', 'texture', 'depthTest', 'environment',
+                                           'viewport', 'clearMask', 'clearColour']);
+      var viewport = LabGL.known('WEB_VIEWPORT'), clear = LabGL.known('WEB_CLEAR');
+      var environmentWords = LabGL.wordsOf('WebEnvironment').size, stateBytes = LabGL.sizeOf('WebState');
       gl.bindBuffer(gl.ARRAY_BUFFER, LabGL.instanceBuffer);
-      for (var i = 0; i < c.length; i += LabGL.COMMAND_WORDS) {
-        if (c[i] === 0) {
-          gl.viewport(c[i + 7], c[i + 8], c[i + 9], c[i + 10]);
+      for (var i = 0; i < c.length; i += k.size) {
+        if (c[i + k.kind] === viewport) {
+          var v = i + k.viewport;
+          gl.viewport(c[v], c[v + 1], c[v + 2], c[v + 3]);
           continue;
         }
-        if (c[i] === 1) {
-          gl.clearColor(colour[i + 12], colour[i + 13], colour[i + 14], colour[i + 15]);
-          gl.clear(c[i + 11]);  // GL's and WebGL's buffer bits agree
+        if (c[i + k.kind] === clear) {
+          var rgba = i + k.clearColour;
+          gl.clearColor(colour[rgba], colour[rgba + 1], colour[rgba + 2], colour[rgba + 3]);
+          gl.clear(c[i + k.clearMask]);  // GL's and WebGL's buffer bits agree
           continue;
         }
-        var mesh = c[i + 1], first = c[i + 2], count = c[i + 3];
-        if (c[i + 5] !== depth) {
-          depth = c[i + 5];
+        var mesh = c[i + k.mesh], first = c[i + k.first], count = c[i + k.count];
+        if (c[i + k.depthTest] !== depth) {
+          depth = c[i + k.depthTest];
           if (depth) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
         }
-        var p = LabGL.program(f, c[i + 6], c[i + 4] !== 0);
+        var p = LabGL.program(f, c[i + k.environment], c[i + k.texture] !== 0);
         if (p !== program) {
           gl.useProgram((program = p).program);
           if (!used.includes(p)) used.push(p), (p.environment_ = -1);
         }
-        if (c[i + 6] !== p.environment_) {
-          var e = (p.environment_ = c[i + 6]) * LabGL.ENVIRONMENT_FLOATS;
-          gl.uniform4fv(p.environment, f.environments.subarray(e, e + LabGL.ENVIRONMENT_FLOATS));
+        if (c[i + k.environment] !== p.environment_) {
+          var e = (p.environment_ = c[i + k.environment]) * environmentWords;
+          gl.uniform4fv(p.environment, f.environments.subarray(e, e + environmentWords));
         }
-        if (c[i + 4] && c[i + 4] !== texture) {
-          texture = c[i + 4];
+        if (c[i + k.texture] && c[i + k.texture] !== texture) {
+          texture = c[i + k.texture];
           gl.bindTexture(gl.TEXTURE_2D, (LabGL.textures[texture] || {}).texture || null);
         }
         var m = mesh ? LabGL.meshes[mesh] : null;
@@ -245,9 +296,9 @@ mergeInto(LibraryManager.library, {
         var wanted = m ? m.vao : stream;
         if (wanted !== vao) gl.bindVertexArray(vao = wanted);
         if (!m) {
-          gl.drawElements(gl.TRIANGLES, count, gl.UNSIGNED_INT, first * 4);
+          gl.drawElements(gl.TRIANGLES, count, gl.UNSIGNED_INT, first * Uint32Array.BYTES_PER_ELEMENT);
         } else {
-          LabGL.pointState(LabGL.STATE_BYTES, first * LabGL.STATE_BYTES);
+          LabGL.pointState(stateBytes, first * stateBytes);
           gl.drawElementsInstanced(gl.TRIANGLES, m.indices.length, gl.UNSIGNED_INT, 0, count);
         }
       }
@@ -280,6 +331,12 @@ mergeInto(LibraryManager.library, {
       if (message) message.textContent = frames + ' frames in ' + seconds.toFixed(2) + ' s: ' +
         result.ms_per_frame.toFixed(1) + ' ms a frame, ' + result.fps.toFixed(2) + ' frames per second';
     },
+  },
+
+  // One entry of the program's layout table (webgl.h's WEB_LAYOUT).
+  webglLayout__deps: ['$LabGL'],
+  webglLayout: function (name, value) {
+    LabGL.layout[UTF8ToString(name)] = value;
   },
 
   webglCreateContext__deps: ['$LabPage', '$LabGL'],
@@ -315,7 +372,7 @@ mergeInto(LibraryManager.library, {
   webglCreateMesh__deps: ['$LabGL'],
   webglCreateMesh: function (mesh, vertices, vertexCount, indices, indexCount) {
     var m = {
-      vertices: HEAPF32.slice(vertices >> 2, (vertices >> 2) + vertexCount * 6),
+      vertices: HEAPU8.slice(vertices, vertices + vertexCount * LabGL.sizeOf('WebMeshVertex')),
       indices: HEAPU32.slice(indices >> 2, (indices >> 2) + indexCount),
     };
     LabGL.meshes[mesh] = m;
@@ -326,11 +383,11 @@ mergeInto(LibraryManager.library, {
   webglSubmitFrame: function (vertices, vertexCount, indices, indexCount, instances, instanceCount,
                               environments, environmentCount, commands, commandCount) {
     var f = {
-      vertices: HEAPU8.slice(vertices, vertices + vertexCount * LabGL.VERTEX_BYTES),
+      vertices: HEAPU8.slice(vertices, vertices + vertexCount * LabGL.sizeOf('WebVertex')),
       indices: HEAPU32.slice(indices >> 2, (indices >> 2) + indexCount),
-      instances: HEAPU8.slice(instances, instances + instanceCount * LabGL.STATE_BYTES),
-      environments: HEAPF32.slice(environments >> 2, (environments >> 2) + environmentCount * LabGL.ENVIRONMENT_FLOATS),
-      commands: HEAP32.slice(commands >> 2, (commands >> 2) + commandCount * LabGL.COMMAND_WORDS),
+      instances: HEAPU8.slice(instances, instances + instanceCount * LabGL.sizeOf('WebState')),
+      environments: HEAPF32.slice(environments >> 2, (environments >> 2) + environmentCount * LabGL.wordsOf('WebEnvironment').size),
+      commands: HEAP32.slice(commands >> 2, (commands >> 2) + commandCount * LabGL.wordsOf('WebCommand').size),
     };
     f.commandFloats = new Float32Array(f.commands.buffer);
     LabGL.frame = f;
