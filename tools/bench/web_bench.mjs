@@ -13,7 +13,7 @@
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
 import { readFileSync, readdirSync } from 'node:fs';
-import { launchChromium, serve, webglRenderer } from '../web/web_serve.mjs';
+import { launchChromium, runDirectly, serve, webglRenderer } from '../web/web_serve.mjs';
 
 const require = createRequire(new URL('../../tests/web/package.json', import.meta.url));
 
@@ -220,7 +220,7 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
   }
 }
 
-if (import.meta.url === `file://${process.argv[1]}`) {
+if (runDirectly(import.meta.url)) {
   const [frames = '360', softwareFrames = '180'] = process.argv.slice(2);
   console.log(JSON.stringify(await browserBench('build-web/site', Number(frames), Number(softwareFrames),
     (text) => process.stderr.write(`web-bench: ${text}\n`))));

@@ -5,8 +5,10 @@
 // Also opens Debian's Chromium the way the browser tests and the benchmark need it.
 import { STATUS_CODES, createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
+import { realpathSync } from 'node:fs';
 import { networkInterfaces } from 'node:os';
 import { extname, isAbsolute, join, relative, resolve, sep } from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -93,7 +95,13 @@ function addresses(host, port) {
 // so that ./lab web finds it taken before building. A port that cannot be had is one plain
 // line, not a stack trace: ./lab web has checked the number, so what is left is a port in
 // use or one the system will not give.
-if (import.meta.url === `file://${process.argv[1]}`) {
+// Run directly, not imported: the paths compared as URLs of real files, for a folder with
+// spaces (escaped in the URL) or a link on the way.
+export function runDirectly(moduleUrl) {
+  return Boolean(process.argv[1]) && moduleUrl === pathToFileURL(realpathSync(process.argv[1])).href;
+}
+
+if (runDirectly(import.meta.url)) {
   const check = process.argv[2] === '--check';
   const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] =
     check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
