@@ -353,7 +353,7 @@ TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
 TEST(ShippedImages, GeneratorMakesTheSameBytes)
 {
     std::string dir = tempDir();
-    ASSERT_EQ(system((buildDir() + "/make-images " + dir).c_str()), 0);
+    ASSERT_EQ(system(("'" + buildDir() + "/make-images' " + dir).c_str()), 0);
     for (const Shipped& s : shipped) {
         Bytes committed, made;
         std::string name = std::string(s.file).substr(5);
