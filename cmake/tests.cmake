@@ -21,6 +21,9 @@ target_link_libraries(e2e-tests PRIVATE ostrel gl-probe X11::Xtst GTest::gtest_m
 target_compile_definitions(e2e-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
   OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" MAKE_IMAGES="$<TARGET_FILE:make-images>" LAB_SHOT="$<TARGET_FILE:lab-shot>")
 add_test(NAME e2e-tests COMMAND e2e-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+# What each test program starts, built with it: ./lab test NAME builds only the program it names.
+add_dependencies(e2e-tests ostrel-lab make-images lab-shot)
+add_dependencies(tga-tests make-images)
 set_tests_properties(e2e-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 
 # The lab installed and packaged: cpack makes the .deb first, the tests then install,

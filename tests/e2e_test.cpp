@@ -60,6 +60,11 @@ struct Lab : LabProcess {
     // different. False when it never rests (orbiting) or has ended.
     bool rests(double seconds = 60)
     {
+        if (waitsHidden()) {
+            ADD_FAILURE() << "cannot read /proc/" << pid << "/task/" << pid << "/syscall here (it needs ptrace access "
+                          << "to the lab), so the tests cannot see the lab asleep in GLUT's select() for events";
+            return false;
+        }
         for (double end = secondsNow() + seconds; secondsNow() < end; sleepSeconds(0.01)) {
             long before = 0, after = -1;
             if (!waitsForEvents(before)) continue;
@@ -67,6 +72,8 @@ struct Lab : LabProcess {
             XSync(dpy, False);
             if (waitsForEvents(after) && after == before) return true;
         }
+        ADD_FAILURE() << "the lab was not seen at rest within " << seconds << " s: asleep in GLUT's select() for "
+                      << "events, and not woken while the X server answered twice";
         return false;
     }
     Shot shot()
@@ -334,15 +341,15 @@ TEST_F(EndToEnd, OpensItsOwnWindowWhateverGeometryIsAskedFor)
         for (int px = 0; px < 500; ++px) {
             bool door = px >= 55 && px <= 106 && py >= 212 && py <= 320;
             for (int c = 0; c < 3 && !door; ++c)
-                if (std::abs(first.at(px, py)[c] - start.at(px, py)[c]) > 8) {
+                if (std::abs(first.at(px, py)[c] - start.at(px, py)[c]) > REFERENCE_TOLERANCE) {
                     ++outsideDoor;
                     break;
                 }
         }
-    EXPECT_LE(outsideDoor, 250);
+    EXPECT_LE(outsideDoor, REFERENCE_PIXELS_OFF) << "outside the door: " << offReference("start", outsideDoor);
     long differing = 0;
-    maxDifference(settle(lab), start, 8, &differing);
-    EXPECT_LE(differing, 250) << "later frames are the start view";
+    maxDifference(settle(lab), start, REFERENCE_TOLERANCE, &differing);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << "later frames are the start view: " << offReference("start", differing);
 }
 
 TEST_F(EndToEnd, WithoutADisplayItSaysSoAndFails)
@@ -616,8 +623,8 @@ TEST_F(EndToEnd, KeepsDrawingThroughResizes)
     }
     EXPECT_EQ(s.width, 500);
     long differing = 0;
-    maxDifference(s, reference("start"), 8, &differing);
-    EXPECT_LE(differing, 250) << "the picture comes back";
+    maxDifference(s, reference("start"), REFERENCE_TOLERANCE, &differing);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << "the picture comes back: " << offReference("start", differing);
 }
 
 // ---- images that cannot be read
@@ -641,7 +648,7 @@ TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
         SCOPED_TRACE(f.name);
         char tmpl[] = "/tmp/ostrel-fault-XXXXXX";
         std::string dir = mkdtemp(tmpl);
-        std::string prepare = "cd " + dir + " && cp -r " + OSTREL_SOURCE + "/data . && " + f.setup;
+        std::string prepare = "cd " + dir + " && cp -r '" OSTREL_SOURCE "/data' . && " + f.setup;
         ASSERT_EQ(system(prepare.c_str()), 0);
         Lab lab;
         ASSERT_TRUE(lab.LabProcess::start(OSTREL_BINARY, dir, {}, "data"));
@@ -673,7 +680,8 @@ TEST_F(EndToEnd, TheHeadlessPictureEndsWithTheLabAndLeavesNoPicture)
 {
     char tmpl[] = "/tmp/ostrel-shot-XXXXXX";
     std::string dir = mkdtemp(tmpl);
-    std::string prepare = "cd " + dir + " && cp -r " OSTREL_SOURCE "/data . && head -c 1218 data/carpet.tga > x && " +
+    // Cut inside the header, so that what the reader says holds for any carpet.
+    std::string prepare = "cd " + dir + " && cp -r '" OSTREL_SOURCE "/data' . && head -c 10 data/carpet.tga > x && " +
                           "mv x data/carpet.tga && echo old > lab.ppm";
     ASSERT_EQ(system(prepare.c_str()), 0);
     LabProcess shot;
@@ -681,7 +689,7 @@ TEST_F(EndToEnd, TheHeadlessPictureEndsWithTheLabAndLeavesNoPicture)
     ASSERT_TRUE(shot.exited(60)) << "lab-shot still waits for a lab that has ended";
     EXPECT_TRUE(WIFEXITED(shot.status));
     EXPECT_EQ(WEXITSTATUS(shot.status), 1);
-    EXPECT_EQ(slurp(shot.err), "data/carpet.tga: file ends early: 1200 bytes of pixel data where 131072 are needed\n");
+    EXPECT_EQ(slurp(shot.err), "data/carpet.tga: file ends early: header is 10 of 18 bytes\n");
     EXPECT_NE(access((dir + "/lab.ppm").c_str(), F_OK), 0) << "the old picture is gone";
     system(("rm -rf " + dir).c_str());
 }

@@ -211,12 +211,13 @@ static void compareWithReference(const char* name, const Shot& picture)
     std::string path = sourcePath(std::string("tests/reference/") + name + ".ppm");
     if (getenv("OSTREL_UPDATE_REFERENCES")) {
         ASSERT_TRUE(writePpm(path, picture)) << path;
+        printf("OSTREL_UPDATE_REFERENCES: rewrote %s\n", path.c_str());
     }
     Shot reference;
-    ASSERT_TRUE(readPpm(path, reference)) << path;
+    ASSERT_TRUE(readPpm(path, reference)) << path << " cannot be read: write it with OSTREL_UPDATE_REFERENCES=1";
     long differing = 0;
-    maxDifference(picture, reference, 8, &differing);
-    EXPECT_LE(differing, 500 * 500 / 1000) << name;  // 0.1 %
+    maxDifference(picture, reference, REFERENCE_TOLERANCE, &differing);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << offReference(name, differing);
 }
 
 TEST_F(LabFrame, StartViewShowsTheFrontOfTheLab)

@@ -92,7 +92,7 @@ void writeSolidTga(const std::string& path, const uint8_t rgb[3])
 // A folder holding the shipped images with a magenta carpet.
 std::string magentaData(const std::string& folder)
 {
-    shell("mkdir -p '" + folder + "' && cp " OSTREL_SOURCE "/data/*.tga '" + folder + "'");
+    shell("mkdir -p '" + folder + "' && cp '" OSTREL_SOURCE "'/data/*.tga '" + folder + "'");
     writeSolidTga(folder + "/carpet.tga", MAGENTA);
     return folder;
 }
@@ -217,7 +217,7 @@ TEST_F(Installed, HoldsTheProgramItsImagesAndItsDesktopFilesOnly)
 {
     EXPECT_EQ(filesUnder(prefix), std::set<std::string>(std::begin(INSTALLED_FILES), std::end(INSTALLED_FILES)));
     bool same = false;
-    shell("cd " OSTREL_SOURCE "/data && for f in *.tga; do cmp \"$f\" '" + prefix + "/share/ostrel-lab/data/'\"$f\"; done",
+    shell("cd '" OSTREL_SOURCE "/data' && for f in *.tga; do cmp \"$f\" '" + prefix + "/share/ostrel-lab/data/'\"$f\"; done",
           &same);
     EXPECT_TRUE(same) << "the shipped images, unchanged";
     std::string desktop = slurp(prefix + "/share/applications/ostrel-lab.desktop");

@@ -13,3 +13,11 @@ void setCamera(const Pose& p)
 }
 
 std::string sourcePath(const std::string& relative) { return std::string(OSTREL_SOURCE) + "/" + relative; }
+
+std::string offReference(const char* name, long differing)
+{
+    return std::to_string(differing) + " pixels differ by more than " + std::to_string(REFERENCE_TOLERANCE) +
+           " from tests/reference/" + name + ".ppm, where at most " + std::to_string(REFERENCE_PIXELS_OFF) +
+           " may. A change meant to show (an image, a place, the camera)? Then write the references again with "
+           "OSTREL_UPDATE_REFERENCES=1 ./lab test gl-tests, look at them and commit them";
+}

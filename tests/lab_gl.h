@@ -12,3 +12,11 @@ struct Pose { double eye[3], center[3]; };
 void drawFrame();  // one display() call, as GLUT makes it
 void setCamera(const Pose& pose);
 std::string sourcePath(const std::string& relative);
+
+// The reference pictures (tests/reference/NAME.ppm) are the lab's own frames, written by
+// gl-tests under OSTREL_UPDATE_REFERENCES=1; a frame may differ from its reference by more
+// than the tolerance in this many pixels (0.1 %).
+const int REFERENCE_TOLERANCE = 8;
+const long REFERENCE_PIXELS_OFF = 500 * 500 / 1000;
+// What a failure says: how far off, and what to do when the change is meant.
+std::string offReference(const char* name, long differing);

@@ -69,6 +69,14 @@ bool LabProcess::waitsForEvents(long& sleeps) const
     return true;
 }
 
+bool LabProcess::waitsHidden() const
+{
+    std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/";
+    std::string stat = slurp(task + "stat");
+    bool alive = pid > 0 && !stat.empty() && stat.find(") Z") == std::string::npos;
+    return alive && slurp(task + "syscall").empty();
+}
+
 void LabProcess::kill()
 {
     if (pid <= 0) return;

@@ -20,6 +20,7 @@ struct LabProcess {
     // for a reply in poll()); `sleeps` gets how often it has gone to sleep so far, so that
     // two looks with the same count show it asleep all the time between them.
     bool waitsForEvents(long& sleeps) const;
+    bool waitsHidden() const;  // whether this system refuses the tests where it waits (as above)
     void kill();                  // ends it, if still running, and reaps it
     ~LabProcess();                // kills it and removes the output files
 };

@@ -300,7 +300,11 @@ TEST(Failures, ADirectoryIsNotAnImage)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "data: cannot read: Is a directory\n");
 }
 
-// ---- the lab's own images
+// ---- the lab's own images: the tests below hold them as shipped (tools/images/make_images.cpp
+// draws them), so a replaced image fails them with what to change
+
+const char* const NEW_IMAGE = "; a new image on purpose? Then change its line in `shipped` in tests/tga_test.cpp "
+                              "and the image's drawing in tools/images/make_images.cpp";
 
 struct Shipped { const char* file; int width, height, bytesPerPixel; };
 const Shipped shipped[] = {
@@ -309,22 +313,29 @@ const Shipped shipped[] = {
     {"data/Keyboard.tga", 255, 85, 3},
 };
 
+// Between them the shipped images are of every kind the reader decodes, so that the real
+// files take each of its roads.
 TEST(ShippedImages, DecodeToTheirSizesAndKinds)
 {
-    int kinds[4] = {0, 0, 0, 0};  // raw, run-length, 16 bit, top-left
+    const char* const kindNames[] = {"uncompressed at 24 or 32 bits", "run-length", "16-bit", "stored top row first"};
+    int kinds[4] = {0, 0, 0, 0};
     for (const Shipped& s : shipped) {
         Bytes file;
-        ASSERT_TRUE(readFile(s.file, file)) << s.file;
+        ASSERT_TRUE(readFile(s.file, file)) << s.file << " is not there: the lab ships seven images in data/";
         TGAImage* image = loadTGA(s.file);
-        ASSERT_TRUE(image) << s.file;
-        EXPECT_EQ(image->width, s.width) << s.file;
-        EXPECT_EQ(image->height, s.height) << s.file;
-        EXPECT_EQ(image->bytesPerPixel, s.bytesPerPixel) << s.file;
+        ASSERT_TRUE(image) << s.file << " does not decode (the reader said why above)";
+        EXPECT_TRUE(image->width == s.width && image->height == s.height && image->bytesPerPixel == s.bytesPerPixel)
+            << s.file << " is " << image->width << " x " << image->height << " at " << image->bytesPerPixel
+            << " bytes a pixel, where the shipped image is " << s.width << " x " << s.height << " at "
+            << s.bytesPerPixel << NEW_IMAGE;
         kinds[file[2] == 10 ? 1 : file[16] == 16 ? 2 : 0]++;
         kinds[3] += (file[17] & 0x20) != 0;
         freeTGA(image);
     }
-    for (int k : kinds) EXPECT_GT(k, 0);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_GT(kinds[k], 0) << "no shipped image is " << kindNames[k] << " any more, where these tests want "
+                               << "one of each kind the reader decodes: keep another image in that kind (its line "
+                               << "in tools/images/make_images.cpp says which kind each is written in)";
 }
 
 TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
@@ -334,20 +345,22 @@ TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
     ASSERT_TRUE(login);
     const uint8_t* first = login->imageData;
     const uint8_t* last = login->imageData + (size_t)(login->height - 1) * login->width * 4;
-    EXPECT_GT(first[1], last[1]);
+    EXPECT_GT(first[1], last[1]) << "data/login.tga's top is not darker than its bottom, as the shipped one's is"
+                                  << NEW_IMAGE;
     freeTGA(login);
 }
 
 TEST(ShippedImages, GeneratorMakesTheSameBytes)
 {
     std::string dir = tempDir();
-    ASSERT_EQ(system((buildDir() + "/make-images " + dir).c_str()), 0);
+    ASSERT_EQ(system(("'" + buildDir() + "/make-images' " + dir).c_str()), 0);
     for (const Shipped& s : shipped) {
         Bytes committed, made;
         std::string name = std::string(s.file).substr(5);
         ASSERT_TRUE(readFile(s.file, committed));
         ASSERT_TRUE(readFile(dir + "/" + name, made));
-        EXPECT_TRUE(committed == made) << name << " differs from what the generator draws";
+        EXPECT_TRUE(committed == made) << s.file << " differs from what tools/images/make_images.cpp draws"
+                                       << NEW_IMAGE << " (build/make-images data then writes all seven)";
         remove((dir + "/" + name).c_str());
     }
     rmdir(dir.c_str());

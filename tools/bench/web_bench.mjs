@@ -12,10 +12,9 @@
 // Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
-import { readFileSync, readdirSync, realpathSync } from 'node:fs';
-import { pathToFileURL } from 'node:url';
+import { readFileSync, readdirSync } from 'node:fs';
 import { launchChromium, webglRenderer } from '../web/chromium.mjs';
-import { serve } from '../web/web_serve.mjs';
+import { runDirectly, serve } from '../web/web_serve.mjs';
 
 const require = createRequire(new URL('../../tests/web/package.json', import.meta.url));
 
@@ -222,8 +221,7 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
   }
 }
 
-// Run directly, told by the real file (a folder's spaces are escaped in a URL, a link leads elsewhere).
-if (process.argv[1] && pathToFileURL(realpathSync(process.argv[1])).href === import.meta.url) {
+if (runDirectly(import.meta.url)) {
   const [frames = '360', softwareFrames = '180'] = process.argv.slice(2);
   console.log(JSON.stringify(await browserBench('build-web/site', Number(frames), Number(softwareFrames),
     (text) => process.stderr.write(`web-bench: ${text}\n`))));

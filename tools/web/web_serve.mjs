@@ -69,9 +69,14 @@ function addresses(host, port) {
 // node tools/web/web_serve.mjs DIR PORT [HOST] serves; --check PORT HOST only tries the port,
 // so that ./lab web finds it taken before building. A port that cannot be had is one plain
 // line, not a stack trace: ./lab web has checked the number, so what is left is a port in
-// use or one the system will not give. Run directly is told by the real file, not the path
-// it was run by: a folder's spaces are escaped in a URL, and a link leads elsewhere.
-if (process.argv[1] && pathToFileURL(realpathSync(process.argv[1])).href === import.meta.url) {
+// use or one the system will not give.
+// Run directly, not imported: the paths compared as URLs of real files, for a folder with
+// spaces (escaped in the URL) or a link on the way.
+export function runDirectly(moduleUrl) {
+  return Boolean(process.argv[1]) && moduleUrl === pathToFileURL(realpathSync(process.argv[1])).href;
+}
+
+if (runDirectly(import.meta.url)) {
   const check = process.argv[2] === '--check';
   const [dir = 'build-web/site', port = '8080', host = '127.0.0.1'] =
     check ? ['.', ...process.argv.slice(3)] : process.argv.slice(2);
