@@ -72,6 +72,14 @@ void choose(int entry)
     xdo("mousemove 220 " + std::to_string(200 + 2 + 16 * entry + 8) + " click 1");
 }
 
+TEST(Windows, TheZipHoldsOneFolderWithTheProgramItsImagesAndTwoTexts)
+{
+    std::string folder = exe.substr(0, exe.rfind('/') + 1);
+    for (const char* file : {"ostrel-lab.exe", "README.txt", "LICENSE.txt", "data/Keyboard.tga"})
+        EXPECT_EQ(access((folder + file).c_str(), R_OK), 0) << file;
+    EXPECT_EQ(shell("test $(find " + scratch + "/ostrel-lab-* -type f | wc -l) = 10"), 0) << "seven images, three files";
+}
+
 TEST(Windows, TheZipsProgramDrawsAsTheNativeOneAndItsControlsReachTheSamePoses)
 {
     LabProcess native, lab;
@@ -84,7 +92,7 @@ TEST(Windows, TheZipsProgramDrawsAsTheNativeOneAndItsControlsReachTheSamePoses)
 
     ASSERT_TRUE(lab.start("/usr/bin/wine", scratch, {exe}));  // its images only beside it
     ASSERT_NE(w = findWindow(dpy, TITLE, 120), 0u) << slurp(lab.err);
-    EXPECT_EQ(differsFrom(w, first), 0) << "the first frame";
+    ASSERT_EQ(differsFrom(w, first), 0) << "the first frame; " << slurp(lab.err);
     choose(0);  // Move Orientation, then one step of a drag: the centre to (4, -4)
     xdo("mousemove 100 100 mousedown 1 mousemove 110 110 mouseup 1");
     EXPECT_EQ(differsFrom(w, picture("turned")), 0);
