@@ -33,7 +33,9 @@ install(FILES packaging/ostrel-lab.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/
 install(FILES packaging/${OSTREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/ostrel-lab.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/ostrel-lab.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Under the package's name, where Debian looks (GNUInstallDirs' own DOCDIR is the project's, OstrelLab).
+install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ostrel-lab)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ostrel-lab)
