@@ -1,12 +1,12 @@
 #include "app/messages.h"
 
 #ifdef _WIN32
-#include "app/startup.h"
-
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <string>
+
+static const char* const STOPPED_TITLE = "Ostrel Lab stopped";
 
 // The lab run again, its standard error in `kept`: false when it cannot be started.
 static bool runKeeping(HANDLE kept, DWORD& status)
@@ -51,7 +51,7 @@ void keepMessagesInSight()
     SetFilePointer(kept, 0, NULL, FILE_BEGIN);
     while (ReadFile(kept, chunk, sizeof chunk, &n, NULL) && n > 0) text.append(chunk, n);
     CloseHandle(kept);
-    if (status != 0 && !text.empty()) MessageBoxA(NULL, text.c_str(), WINDOW_TITLE, MB_OK | MB_ICONERROR);
+    if (status != 0 && !text.empty()) MessageBoxA(NULL, text.c_str(), STOPPED_TITLE, MB_OK | MB_ICONERROR);
     ExitProcess(status);
 }
 #else
