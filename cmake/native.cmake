@@ -3,10 +3,16 @@
 if(WIN32)
   # Windows' own opengl32 and glu32, and freeglut linked in whole, as is libstdc++: the
   # program is one .exe that needs no DLL but Windows' own. freeglut's CMake package has
-  # the static library (./lab windows builds it so; MSYS2's freeglut has it too).
+  # the static library (./lab windows builds it so); a freeglut without one is a DLL to
+  # put beside the program.
   find_package(OpenGL)
   find_package(FreeGLUT CONFIG QUIET)
-  set(LAB_GLUT FreeGLUT::freeglut_static)
+  if(TARGET FreeGLUT::freeglut_static)
+    set(LAB_GLUT FreeGLUT::freeglut_static)
+  else()
+    find_package(GLUT)
+    set(LAB_GLUT GLUT::GLUT)
+  endif()
   set(noGlut "freeglut for Windows not found: ./lab windows builds it into build-windows/freeglut/ "
     "(MSYS2: pacman -S mingw-w64-x86_64-freeglut)")
   if(MINGW)
