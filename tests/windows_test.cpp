@@ -77,7 +77,7 @@ TEST(Windows, ABrokenImageEndsWithOneAndTheReadersMessage)
     EXPECT_TRUE(endsWith(lab, 1)) << lab.status;
     EXPECT_NE(slurp(lab.err).find("data/carpet.tga: file ends early"), std::string::npos) << slurp(lab.err);
     ASSERT_TRUE(started.start(WINE, scratch, {"start", "/wait", "/d", "Z:" + scratch + "/broken", "/unix", exe}));
-    xdo("search --sync --name '^Ostrel Lab stopped$' windowfocus key Return");
+    xdo("search --sync --onlyvisible --name '^Ostrel Lab stopped$' windowfocus --sync key Return");
     EXPECT_TRUE(endsWith(started, 1)) << started.status;
 }
 }  // namespace
