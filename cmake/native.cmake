@@ -1,15 +1,37 @@
 # The program and its tools on a desktop system: GL, GLU and freeglut, each named with the
 # Debian and Ubuntu package that brings it when it is missing.
-find_package(OpenGL COMPONENTS OpenGL)
+if(WIN32)
+  # Windows' own opengl32 and glu32, and freeglut linked in whole, as is libstdc++: the
+  # program is one .exe that needs no DLL but Windows' own. freeglut's CMake package has
+  # the static library (./lab windows builds it so); a freeglut without one is a DLL to
+  # put beside the program.
+  find_package(OpenGL)
+  find_package(FreeGLUT CONFIG QUIET)
+  if(TARGET FreeGLUT::freeglut_static)
+    set(LAB_GLUT FreeGLUT::freeglut_static)
+  else()
+    find_package(GLUT)
+    set(LAB_GLUT GLUT::GLUT)
+  endif()
+  set(noGlut "freeglut for Windows not found: ./lab windows builds it into build-windows/freeglut/ "
+    "(MSYS2: pacman -S mingw-w64-x86_64-freeglut)")
+  if(MINGW)
+    add_link_options(-static-libgcc -static-libstdc++)
+  endif()
+else()
+  find_package(OpenGL COMPONENTS OpenGL)
+  find_package(GLUT)
+  set(LAB_GLUT GLUT::GLUT)
+  set(noGlut "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev)")
+endif()
 if(NOT OPENGL_FOUND)
   message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl-dev, or libgl1-mesa-dev)")
 endif()
 if(NOT OPENGL_GLU_FOUND)
   message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev)")
 endif()
-find_package(GLUT)
-if(NOT GLUT_FOUND)
-  message(FATAL_ERROR "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev)")
+if(NOT TARGET ${LAB_GLUT})
+  message(FATAL_ERROR ${noGlut})
 endif()
 
 # The tests need GoogleTest and X11; without either they are left out, with one message.
@@ -29,13 +51,19 @@ target_include_directories(ostrel-tga PUBLIC src)
 
 add_library(ostrel STATIC ${LAB_SOURCES})
 target_include_directories(ostrel PUBLIC src)
-target_link_libraries(ostrel PUBLIC ostrel-tga GLUT::GLUT OpenGL::GLU OpenGL::GL)
+target_link_libraries(ostrel PUBLIC ostrel-tga ${LAB_GLUT} OpenGL::GLU OpenGL::GL)
 if(UNIX)
   target_link_libraries(ostrel PUBLIC m)
 endif()
 
 add_executable(ostrel-lab src/app/main.cpp)
 target_link_libraries(ostrel-lab PRIVATE ostrel)
+# On Windows a windowed program: started from the desktop, it opens the lab alone, with no
+# console window beside it; what it has to say comes in a box (src/app/messages.cpp).
+set_target_properties(ostrel-lab PROPERTIES WIN32_EXECUTABLE ON)
+if(MSVC)
+  target_link_options(ostrel-lab PRIVATE /ENTRY:mainCRTStartup)  # main, not WinMain
+endif()
 
 # A build folder anywhere runs its program as an unpacked one does: the images sit beside
 # it in data/, a link to the repository's, so an edited image shows at once.
@@ -61,7 +89,7 @@ if(X11_FOUND)
   target_include_directories(xgrab PUBLIC tools/x)
   target_link_libraries(xgrab PUBLIC X11::X11)
   add_library(gl-probe STATIC ${helperDefault} tools/x/gl_probe.cpp)
-  target_link_libraries(gl-probe PUBLIC xgrab GLUT::GLUT OpenGL::GL)
+  target_link_libraries(gl-probe PUBLIC xgrab ${LAB_GLUT} OpenGL::GL)
 
   add_executable(lab-shot ${helperDefault} tools/x/lab_shot.cpp)
   target_link_libraries(lab-shot PRIVATE xgrab)

@@ -1,6 +1,22 @@
 # Install and the Debian package. bin/ and share/ stay side by side under one prefix: the
 # program finds its installed images from its own folder. Tools and tests are not installed.
 file(GLOB labImages ${CMAKE_SOURCE_DIR}/data/*.tga)
+
+# On Windows, a zip holding one folder: the program, data/ beside it, the licence and a
+# few lines on starting it, both with Windows' line ends for Notepad.
+if(WIN32)
+  configure_file(packaging/windows-readme.txt.in packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE packaging/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS ostrel-lab RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${labImages} DESTINATION ${LAB_DATA_DIR})
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME ostrel-lab)
+  set(CPACK_PACKAGE_FILE_NAME ostrel-lab-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
 set(OSTREL_APP_ID invalid.ostrel_lab.OstrelLab)  # AppStream's id, the project's domain reversed; names the metainfo file
 configure_file(packaging/ostrel-lab.6.in packaging/ostrel-lab.6 @ONLY)
 configure_file(packaging/changelog.in packaging/changelog @ONLY)
@@ -17,7 +33,7 @@ install(FILES packaging/ostrel-lab.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/
 install(FILES packaging/${OSTREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/ostrel-lab.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/ostrel-lab.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-# Under the package's name, where Debian looks (GNUInstallDirs would take the project's, OstrelLab).
+# Under the package's name, where Debian looks (GNUInstallDirs' own DOCDIR is the project's, OstrelLab).
 install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ostrel-lab)
 

@@ -48,6 +48,14 @@ if(NOT OSTREL_SANITIZE)
   add_test(NAME install-tests COMMAND install-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   set_tests_properties(install-tests PROPERTIES FIXTURES_REQUIRED deb TIMEOUT 600 RUN_SERIAL TRUE)
 
+  # The Windows zip (build-windows/, the windows preset) run under Wine against this build.
+  add_executable(windows-tests tests/windows_test.cpp tests/lab_process.cpp)
+  target_link_libraries(windows-tests PRIVATE xgrab GTest::gtest_main)
+  target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
+    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}")
+  add_test(NAME windows-tests COMMAND windows-tests)
+  set_tests_properties(windows-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION ": Skipped")
+
   add_test(NAME lintian COMMAND lintian --fail-on error ${OSTREL_DEB})
   set_tests_properties(lintian PROPERTIES FIXTURES_REQUIRED deb)
 

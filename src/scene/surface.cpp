@@ -3,10 +3,15 @@
 #include "scene/lighting.h"
 #include "texture/texture.h"
 
-#include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <limits.h>
 #include <unistd.h>
+#endif
 
 // ---- the images, and one texture object per file, made when first drawn
 const char* const labImageFiles[LAB_IMAGE_COUNT] = {
@@ -19,25 +24,36 @@ GLuint textureIds[LAB_IMAGE_COUNT];
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const SHIPPED_DATA[] = {
-    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data
+    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip)
     "data",             // beside the program: a build folder's link to the repository's images
 };
 
 static bool exists(const std::string& path, bool folder = false)
 {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && (!folder || S_ISDIR(st.st_mode));
+    return stat(path.c_str(), &st) == 0 && (!folder || (st.st_mode & S_IFMT) == S_IFDIR);
 }
 
-// The folder holding the running program, as the kernel names it. False where there is
-// no /proc (the browser): then only data/ is looked at.
+// The folder holding the running program, as the system names it. False where it cannot
+// say (the browser has no /proc): then only data/ is looked at.
 static bool programFolder(std::string& folder)
 {
+#ifdef _WIN32
+    // In the ANSI code page, the one fopen takes names in. A name that fills the buffer
+    // may have been cut, so the buffer grows until one does not.
+    std::string exe(MAX_PATH, '\0');
+    DWORD n;
+    while ((n = GetModuleFileNameA(NULL, &exe[0], (DWORD)exe.size())) == exe.size()) exe.resize(exe.size() * 2);
+    if (n == 0) return false;
+    folder.assign(exe, 0, n);
+    size_t slash = folder.find_last_of("\\/");
+#else
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0) return false;
     folder.assign(exe, n);
     size_t slash = folder.rfind('/');
+#endif
     if (slash == std::string::npos) return false;
     folder.erase(slash);  // "/x" leaves "", so the folder becomes "/data"
     return true;

@@ -13,8 +13,9 @@ extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface
 
 // Where the image is read from: in $OSTREL_LAB_DATA when it is set (and then nothing
 // else), else in data/ under the working folder when that file is there, else in
-// the images the program came with: installed (../share/ostrel-lab/data from its folder)
-// or beside it (data/ in a build folder). Each image is looked up alone.
+// the images the program came with: installed (../share/ostrel-lab/data from its folder;
+// on Windows data beside the .exe) or beside it (data/ in a build folder). Each image is
+// looked up alone.
 std::string labImagePath(LabImage image);
 
 // Emissive surfaces light themselves (the room); ambient-only ones keep the emission black.
