@@ -12,7 +12,7 @@ const std::string ZIP = WINDOWS_BUILD "/ostrel-lab-" OSTREL_VERSION "-windows-x6
 Display* dpy;
 std::string scratch, exe;  // the zip unpacked in scratch, beside the native pictures and broken/data
 int shell(const std::string& cmd) { return system(cmd.c_str()); }
-std::string quoted(const std::string& path) { return "'" + path + "'"; }  // a folder's name may hold spaces
+std::string inQuotes(const std::string& path) { return "'" + path + "'"; }  // a folder's name may hold spaces
 void xdo(const std::string& args) { ASSERT_EQ(shell("timeout 120 xdotool " + args), 0) << args; }
 bool endsWith(LabProcess& lab, int status) { return lab.exited(120) && WIFEXITED(lab.status) && WEXITSTATUS(lab.status) == status; }
 
@@ -25,13 +25,13 @@ struct Wine : testing::Environment {  // a prefix made afresh per run, its first
         exe = scratch + "/ostrel-lab-" OSTREL_VERSION "-windows-x64/ostrel-lab.exe";
         for (const char* v : {"WINEPREFIX=" WINDOWS_BUILD "/wine", "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml="})
             putenv((char*)v);  // the last: no offer to fetch Mono or Gecko
-        ASSERT_EQ(shell("rm -rf \"$WINEPREFIX\" && wineboot --init && wineserver --wait && cd " + quoted(scratch) +
-                        " && cmake -E tar xf " + quoted(ZIP) + " && mkdir -p broken/data && echo >broken/data/carpet.tga && " +
-                        quoted(LAB_SHOT) + " native.ppm 60 " + quoted(OSTREL_BINARY) + " && " + quoted(LAB_POSE) +
+        ASSERT_EQ(shell("rm -rf \"$WINEPREFIX\" && wineboot --init && wineserver --wait && cd " + inQuotes(scratch) +
+                        " && cmake -E tar xf " + inQuotes(ZIP) + " && mkdir -p broken/data && echo >broken/data/carpet.tga && " +
+                        inQuotes(LAB_SHOT) + " native.ppm 60 " + inQuotes(OSTREL_BINARY) + " && " + inQuotes(LAB_POSE) +
                         " . turned=0,0,0,4,-4,-30 moved=0,2,-2,4,-4,-30"), 0) << "the Wine prefix, the zip unpacked, the native pictures";
         dpy = openDisplay();
     }
-    void TearDown() override { shell("rm -rf " + quoted(scratch)); }
+    void TearDown() override { shell("rm -rf " + inQuotes(scratch)); }
 };
 testing::Environment* const wine = testing::AddGlobalTestEnvironment(new Wine);
 
@@ -56,7 +56,7 @@ void choose(int entry)
 
 TEST(Windows, TheZipsProgramDrawsAsTheNativeOneMovesAsItAndQuitsWithZero)
 {
-    EXPECT_EQ(shell("cd \"$(dirname " + quoted(exe) + ")\" && test -f README.txt -a -f LICENSE.txt -a $(find . -type f | wc -l) = 10"), 0);
+    EXPECT_EQ(shell("cd \"$(dirname " + inQuotes(exe) + ")\" && test -f README.txt -a -f LICENSE.txt -a $(find . -type f | wc -l) = 10"), 0);
     LabProcess lab;
     ASSERT_TRUE(lab.start(WINE, scratch, {exe}));  // its images only beside it
     Window w = findWindow(dpy, "Ostrel Lab", 120);
