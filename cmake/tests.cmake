@@ -7,7 +7,8 @@ include(GoogleTest)
 
 add_executable(tga-tests tests/tga_test.cpp tests/tga_hostile_test.cpp)
 target_link_libraries(tga-tests PRIVATE ostrel-tga GTest::gtest_main)
-gtest_discover_tests(tga-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+# Each case a ctest test of its own, named under its program: tga-tests.Suite.Case.
+gtest_discover_tests(tga-tests TEST_PREFIX tga-tests. WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
   PROPERTIES ENVIRONMENT "OSTREL_BUILD=${CMAKE_BINARY_DIR}")
 
 add_executable(gl-tests tests/gl_test.cpp tests/geometry_test.cpp tests/camera_test.cpp tests/lab_gl.cpp)
