@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 static const Pose START = {{0, 0, 0}, {0, 0, -30}};
 static const Pose BEHIND_BACK_ROW = {{30, 20, 58}, {0, -5, -30}};
@@ -269,11 +268,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     startLab(&argc, argv);
-    for (int i = 0; i < 500 && !textureIds[DRYWALL]; ++i) {  // until GLUT has shown the first frame
-        glutMainLoopEvent();
-        usleep(10000);
-    }
-    if (!textureIds[DRYWALL]) {
+    if (!showFirstFrame(500)) {
         fprintf(stderr, "gl-tests: the first frame was never drawn\n");
         return 1;
     }

@@ -1,7 +1,8 @@
 #include "gl_probe.h"
 
-#include <GL/glut.h>
+#include <GL/freeglut.h>
 
+#include <unistd.h>
 #include <vector>
 
 int texturesAlive()
@@ -9,6 +10,15 @@ int texturesAlive()
     int n = 0;
     for (GLuint name = 1; name < 4096; ++name) n += glIsTexture(name) ? 1 : 0;
     return n;
+}
+
+bool showFirstFrame(int looks)
+{
+    for (int i = 0; i < looks && !texturesAlive(); ++i) {
+        glutMainLoopEvent();
+        usleep(10000);
+    }
+    return texturesAlive() > 0;
 }
 
 static void ignoreChoice(int) {}

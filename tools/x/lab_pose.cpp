@@ -9,7 +9,6 @@
 #include "app/frame.h"
 #include "app/startup.h"
 #include "camera/camera.h"
-#include "scene/surface.h"
 #include "gl_probe.h"
 
 #include <GL/freeglut.h>
@@ -17,7 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 static const char* const USAGE =
     "usage: lab-pose OUTDIR name=eyeX,eyeY,eyeZ,centerX,centerY,centerZ ...\n"
@@ -80,11 +78,7 @@ int main(int argc, char** argv)
     }
     int glutArgc = 1;
     startLab(&glutArgc, argv);
-    for (int i = 0; i < 1000 && !textureIds[DRYWALL]; ++i) {  // until GLUT has shown the first frame
-        glutMainLoopEvent();
-        usleep(10000);
-    }
-    if (!textureIds[DRYWALL]) {
+    if (!showFirstFrame(1000)) {
         fprintf(stderr, "lab-pose: no first frame\n");
         return 1;
     }
