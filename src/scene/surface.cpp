@@ -24,7 +24,7 @@ GLuint textureIds[LAB_IMAGE_COUNT];
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
 static const char* const LOCAL_DATA = "data";
 static const char* const SHIPPED_DATA[] = {
-    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip)
+    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip), or a folder of its own
     "data",             // beside the program: a build folder's link to the repository's images
 };
 
@@ -76,8 +76,10 @@ static std::string shippedFolder()
 {
     std::string program;
     if (!programFolder(program)) return "";
-    for (const char* folder : SHIPPED_DATA)
-        if (exists(program + "/" + folder, true)) return program + "/" + folder;
+    for (std::string folder : SHIPPED_DATA) {
+        if (folder[0] != '/') folder = program + "/" + folder;  // an install folder given whole stays whole
+        if (exists(folder, true)) return folder;
+    }
     return "";
 }
 
