@@ -26,8 +26,10 @@ without_locks() { unlock_trees; exec "$@"; }
 # LOG, the test it is running. Quick steps say nothing. COMMAND runs without the lock files
 # open: nothing it leaves running (a stray lab or browser) keeps them locked after ./lab ends.
 TICK=30
-running_test() {  # running_test LOG
-    sed -nE 's/^[0-9]+\/[0-9]+ Testing: (.*)/\1/p' "$1" 2>/dev/null | tail -n 1 || true
+running_test() {  # running_test LOG: ctest writes it, or LOG.tmp, whichever is newer
+    local newer
+    newer=$(ls -t "$1" "$1.tmp" 2>/dev/null | head -n 1 || true)
+    [[ -z $newer ]] || sed -nE 's/^[0-9]+\/[0-9]+ Testing: (.*)/\1/p' "$newer" | tail -n 1 || true
 }
 progress() {  # progress WHAT LOG COMMAND...
     local what=$1 log=$2; shift 2
