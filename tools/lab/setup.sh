@@ -95,7 +95,7 @@ build_freeglut() {  # build_freeglut LOG
     rm -rf "$work" "$FREEGLUT"
     mkdir -p "$work"
     fetch_freeglut "$work" || { failedLog=$work/fetch.log; [[ -e $failedLog ]] || failedLog="the line above"; return 1; }
-    progress "building freeglut for Windows" "" compile_freeglut "$work" && return 0
+    progress "building freeglut for Windows" compile_freeglut "$work" && return 0
     tail -n 40 "$work/build.log" >&2
     say "build of freeglut failed (whole log: $work/build.log)"
     failedLog=$work/build.log

@@ -101,8 +101,7 @@ ctest_in() {  # ctest_in DIR [SELECTION...]: DIR's test preset
     local list=$dir/Testing/Temporary/LastTestsFailed.log names verbose=()
     [[ -z ${OSTREL_UPDATE_REFERENCES:-} ]] || verbose=(--verbose)  # so that gl-tests says what it rewrote
     rm -f "$list"
-    progress "tests in $dir/" "$dir/Testing/Temporary/LastTest.log" \
-        ctest --preset "${PRESETS[$dir]}" "${verbose[@]}" "$@" && return 0
+    progress "tests in $dir/" ctest --preset "${PRESETS[$dir]}" "${verbose[@]}" "$@" && return 0
     names=$(sed 's/^[0-9]*://' "$list" 2>/dev/null | paste -sd ' ')
     failed "$dir/" "${names:-ctest itself}" "$dir/Testing/Temporary/LastTest.log"
     return 1

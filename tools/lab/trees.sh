@@ -22,24 +22,18 @@ unlock_trees() { local fd; for fd in "${LOCKS[@]}"; do exec {fd}>&-; done; LOCKS
 # What outlives ./lab's own work (the X server, the lab, the web server) holds no lock.
 without_locks() { unlock_trees; exec "$@"; }
 
-# Runs COMMAND; while it runs, a line every 30 s saying what, for how long and, from ctest's
-# LOG, the test it is running. Quick steps say nothing. COMMAND runs without the lock files
-# open: nothing it leaves running (a stray lab or browser) keeps them locked after ./lab ends.
+# Runs COMMAND; while it runs, a line every 30 s saying what and for how long (ctest's own
+# lines say which test). Quick steps say nothing. COMMAND runs without the lock files open:
+# nothing it leaves running (a stray lab or browser) keeps them locked after ./lab ends.
 TICK=30
-running_test() {  # running_test LOG: ctest writes it, or LOG.tmp, whichever is newer
-    local newer
-    newer=$(ls -t "$1" "$1.tmp" 2>/dev/null | head -n 1 || true)
-    [[ -z $newer ]] || sed -nE 's/^[0-9]+\/[0-9]+ Testing: (.*)/\1/p' "$newer" | tail -n 1 || true
-}
-progress() {  # progress WHAT LOG COMMAND...
-    local what=$1 log=$2; shift 2
+progress() {  # progress WHAT COMMAND...
+    local what=$1; shift
     ( unlock_trees  # nor does the ticker, whose sleep may outlive it by a second
-      local start=$SECONDS last=$SECONDS test
+      local start=$SECONDS last=$SECONDS
       while sleep 1 && kill -0 $$ 2>/dev/null; do
           ((SECONDS - last >= TICK)) || continue
           last=$SECONDS
-          test=$([[ -z $log ]] || running_test "$log")
-          say "$what${test:+: $test}, $((SECONDS - start)) s so far"
+          say "$what, $((SECONDS - start)) s so far"
       done ) &
     local ticker=$! status=0
     (unlock_trees; "$@") || status=$?
@@ -71,7 +65,7 @@ build_tree() {  # build_tree DIR [TARGET...]: all of it without a TARGET
 }
 logged() {  # logged DIR WHAT COMMAND...: into DIR/build.log; on failure, its end and where it is
     local dir=$1 what=$2; shift 2
-    progress "$what" "" appended "$dir/build.log" "$@" && return 0
+    progress "$what" appended "$dir/build.log" "$@" && return 0
     tail -n 40 "$dir/build.log" >&2 2>/dev/null || true
     say "build of $dir failed (whole log: $dir/build.log)"
     return 1
