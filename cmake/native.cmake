@@ -22,16 +22,16 @@ else()
   find_package(OpenGL COMPONENTS OpenGL)
   find_package(GLUT)
   set(LAB_GLUT GLUT::GLUT)
-  set(noGlut "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev; Fedora: freeglut-devel; "
-    "Arch: freeglut; openSUSE: freeglut-devel)")
+  set(noGlut "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev, "
+    "Fedora: freeglut-devel, Arch: freeglut, openSUSE: freeglut-devel)")
 endif()
 if(NOT OPENGL_FOUND)
-  message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl1-mesa-dev; "
-    "Fedora: mesa-libGL-devel; Arch: libglvnd; openSUSE: Mesa-libGL-devel)")
+  message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl1-mesa-dev, "
+    "Fedora: mesa-libGL-devel, Arch: libglvnd, openSUSE: Mesa-libGL-devel)")
 endif()
 if(NOT OPENGL_GLU_FOUND)
-  message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev; "
-    "Fedora: mesa-libGLU-devel; Arch: glu; openSUSE: glu-devel)")
+  message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev, "
+    "Fedora: mesa-libGLU-devel, Arch: glu, openSUSE: glu-devel)")
 endif()
 if(NOT TARGET ${LAB_GLUT})
   message(FATAL_ERROR ${noGlut})
