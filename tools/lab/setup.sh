@@ -1,21 +1,67 @@
 # ./lab's set-up: the packages each command needs, installed with apt when missing, and
 # freeglut for Windows, built from Debian's source. Sourced by ./lab, from the repository root.
 
+# ---- What ./lab needs. Each thing is looked for as itself (a program on PATH, a library's
+# pkg-config module, a file, clang linking with its sanitizers), not as a package, so that a
+# system with everything installed by any means goes straight to building. A row: the Debian
+# package bringing it (the name the lists below use; each is in Debian 12 and 13), how it is
+# found, and the package bringing it with dnf (Fedora), pacman (Arch) and zypper (openSUSE),
+# "-" where none is known. Where something is missing, apt installs the Debian packages;
+# without apt, one line names what is missing and those packages.
+NEEDS='
+# Debian package   found as    what                    dnf                   pacman              zypper
+g++                program     g++                     gcc-c++               gcc                 gcc-c++
+cmake              program     cmake                   cmake                 cmake               cmake
+make               program     make                    make                  make                make
+pkg-config         program     pkg-config              pkgconf-pkg-config    pkgconf             pkgconf-pkg-config
+freeglut3-dev      pkg-config  glut                    freeglut-devel        freeglut            freeglut-devel
+libglu1-mesa-dev   pkg-config  glu                     mesa-libGLU-devel     glu                 glu-devel
+libgl1-mesa-dev    pkg-config  gl                      mesa-libGL-devel      libglvnd            Mesa-libGL-devel
+libgl1-mesa-dri    file        /usr/lib/*/dri/swrast_dri.so|/usr/lib*/dri/swrast_dri.so mesa-dri-drivers mesa Mesa-dri
+libx11-dev         pkg-config  x11                     libX11-devel          libx11              libX11-devel
+xvfb               program     Xvfb                    xorg-x11-server-Xvfb  xorg-server-xvfb    xorg-x11-server-Xvfb
+imagemagick        program     convert                 ImageMagick           imagemagick         ImageMagick
+x11-utils          program     xdpyinfo                xdpyinfo              xorg-xdpyinfo       xdpyinfo
+libgtest-dev       pkg-config  gtest                   gtest-devel           gtest               gtest
+libxtst-dev        pkg-config  xtst                    libXtst-devel         libxtst             libXtst-devel
+xdotool            program     xdotool                 xdotool               xdotool             xdotool
+clang              program     clang                   clang                 clang               clang
+libclang-rt-dev    sanitizers  clang                   compiler-rt           compiler-rt         compiler-rt
+dpkg-dev           program     dpkg-shlibdeps          dpkg-dev              dpkg                dpkg
+lintian            program     lintian                 lintian               -                   -
+desktop-file-utils program     desktop-file-validate   desktop-file-utils    desktop-file-utils  desktop-file-utils
+appstream          program     appstreamcli            appstream             appstream           AppStream
+emscripten         program     emcc                    -                     emscripten          emscripten
+nodejs             program     node                    nodejs                nodejs              nodejs-default
+npm                program     npm                     npm                   npm                 npm-default
+chromium           program     chromium                chromium              chromium            chromium
+gnuplot-nox        program     gnuplot                 gnuplot               gnuplot             gnuplot
+mingw-w64          program     x86_64-w64-mingw32-g++  mingw64-gcc-c++       mingw-w64-gcc       mingw64-cross-gcc-c++
+wine               program     wine                    wine                  wine                wine
+wine64             file        /usr/lib/wine/wine64|/usr/bin/wine64 wine     wine                wine
+'
+declare -A NEED_CHECK=() NEED_ELSEWHERE=()
+while read -r deb kind what dnf pacman zypper; do
+    [[ -n $deb && $deb != '#'* ]] || continue
+    NEED_CHECK[$deb]="$kind $what" NEED_ELSEWHERE[$deb]="$dnf $pacman $zypper"
+done <<<"$NEEDS"
+OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE's order
+
 # Building and running the lab, and its picture when there is no display (Xvfb, xdpyinfo
 # to see it up, ImageMagick for the PNG; lab-shot needs only Xlib).
 PACKAGES=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
           libx11-dev xvfb imagemagick x11-utils)
 # The tests' own toolchain: GoogleTest, XTest and xdotool to drive the lab, clang for the
 # sanitizer and fuzzing builds.
-TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-14-dev)
+TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev)
 # Making and checking the Debian package: dpkg-shlibdeps (for cpack's dependency list),
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
 
-# The browser build and its tests: Debian's emscripten (and Node.js, only where no node is
-# installed); the tests add Debian's Chromium and npm for playwright-core.
-WEB_PACKAGES=(emscripten cmake make)
-WEB_TEST_PACKAGES=(chromium)
+# The browser build and its tests: Debian's emscripten and Node.js (any node serves); the
+# tests add Debian's Chromium and npm for playwright-core.
+WEB_PACKAGES=(emscripten cmake make nodejs)
+WEB_TEST_PACKAGES=(chromium npm)
 
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
 # zip's program in the tests.
@@ -24,19 +70,76 @@ WINDOWS_TEST_PACKAGES=(wine wine64)
 
 setup() { install_missing "${PACKAGES[@]}" "$@"; }  # setup [extra packages...]
 
+has_need() {  # has_need PACKAGE: what the package brings is there
+    local kind what pattern patterns
+    read -r kind what <<<"${NEED_CHECK[$1]:-}"
+    case $kind in
+        program) command -v "$what" >/dev/null ;;
+        pkg-config) command -v pkg-config >/dev/null && pkg-config --exists "$what" ;;
+        file) IFS='|' read -ra patterns <<<"$what"
+              for pattern in "${patterns[@]}"; do compgen -G "$pattern" >/dev/null && return 0; done
+              return 1 ;;
+        sanitizers) sanitizers_link "$what" ;;
+        *) say "no row for $1 in lab's NEEDS: how is it found?"; exit 1 ;;
+    esac
+}
+# The runtimes' files change names and folders from one clang to the next: linking finds them.
+sanitizers_link() {  # sanitizers_link CLANG
+    command -v "$1" >/dev/null || return 1
+    local dir status=0
+    dir=$(mktemp -d)
+    echo 'int LLVMFuzzerTestOneInput(const char *data, unsigned long size) { return 0; }' >"$dir/fuzz.c"
+    "$1" -fsanitize=fuzzer,address,undefined "$dir/fuzz.c" -o "$dir/fuzz" >/dev/null 2>&1 || status=1
+    rm -rf "$dir"
+    return "$status"
+}
+need_name() {  # need_name PACKAGE: what is looked for, as the user would name it
+    local kind what
+    read -r kind what <<<"${NEED_CHECK[$1]}"
+    case $kind in
+        pkg-config) echo "$what (pkg-config)" ;;
+        file) what=${what%%|*}; echo "${what##*/}" ;;
+        sanitizers) echo "$what's sanitizer runtimes" ;;
+        *) echo "$what" ;;
+    esac
+}
+
+# Without apt, what is missing and the packages that bring it elsewhere, in one line.
+missing_line() {  # missing_line PACKAGE...
+    local p i name names=() installs=() packages unknown elsewhere
+    for p in "$@"; do names+=("$(need_name "$p")"); done
+    for i in "${!OTHER_INSTALLS[@]}"; do
+        packages=() unknown=()
+        for p in "$@"; do
+            read -ra elsewhere <<<"${NEED_ELSEWHERE[$p]}"
+            name=${elsewhere[i]}
+            if [[ $name == - ]]; then unknown+=("$(need_name "$p")")
+            elif [[ " ${packages[*]} " != *" $name "* ]]; then packages+=("$name")
+            fi
+        done
+        installs+=("${OTHER_INSTALLS[i]}${packages[*]:+ ${packages[*]}}${unknown[*]:+ (no package known for ${unknown[*]})}")
+    done
+    printf 'missing %s; without apt-get, install them yourself: %s' "$(printf '%s, ' "${names[@]}" | sed 's/, $//')" \
+        "$(printf '%s; ' "${installs[@]}" | sed 's/; $//')"
+}
+
 # apt's messages in the C locale, so that a held lock reads the same in any language.
-install_missing() {
-    local missing=()
+install_missing() {  # install_missing PACKAGE...: those whose things are missing
+    local p missing=() still=()
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+        [[ " ${missing[*]} " == *" $p "* ]] || has_need "$p" || missing+=("$p")
     done
     ((${#missing[@]})) || return 0
+    command -v apt-get >/dev/null || { say "$(missing_line "${missing[@]}")"; exit 1; }
     say "installing ${missing[*]}"
     local as=(env)  # sudo keeps the variables given on its own command line, not env's
     ((EUID == 0)) || as=(sudo)
     apt_waiting "${as[@]}" LC_ALL=C apt-get update -qq && apt_waiting "${as[@]}" LC_ALL=C \
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
         { say "cannot install ${missing[*]}"; exit 1; }
+    # A package of the same name that brings something else (another release's) is no success.
+    for p in "${missing[@]}"; do has_need "$p" || still+=("$(need_name "$p")"); done
+    ((${#still[@]} == 0)) || { say "installed ${missing[*]}, but still missing: ${still[*]}"; exit 1; }
 }
 # Another apt (an upgrade, another ./lab) may hold apt's or dpkg's lock: wait, saying so once.
 APT_RETRY=5
@@ -50,17 +153,11 @@ apt_waiting() {  # apt_waiting COMMAND...; its output only when it fails for ano
     done
 }
 
-setup_web() {
-    local extra=()
-    command -v node >/dev/null || extra+=(nodejs)
-    install_missing "${WEB_PACKAGES[@]}" "${extra[@]}"
-}
+setup_web() { install_missing "${WEB_PACKAGES[@]}"; }
 
 # The browser tests: playwright-core from the lock file, Debian's Chromium.
 setup_browser() {
-    local extra=()
-    command -v npm >/dev/null || extra+=(npm)
-    install_missing "${WEB_TEST_PACKAGES[@]}" "${extra[@]}"
+    install_missing "${WEB_TEST_PACKAGES[@]}"
     (cd tests/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null) || { say "npm ci failed"; return 1; }
 }
 
