@@ -110,12 +110,12 @@ TEST(Windows, ABrokenImageEndsWithOneAndTheReadersMessage)
 TEST(Windows, AnImageFoundNowhereNamesTheFoldersLookedIn)
 {
     LabProcess lab;
-    ASSERT_TRUE(lab.start(WINE, scratch + "/" + ALONE, {"ostrel-lab.exe"}));
+    ASSERT_TRUE(lab.start(WINE, scratch, {ALONE + "/ostrel-lab.exe"}));
     EXPECT_TRUE(endsWith(lab, 1)) << lab.status;
-    std::string here = windowsPath(scratch + "/" + ALONE);
-    EXPECT_NE(slurp(lab.err).find("data\\drywall.tga: cannot open: No such file or directory: looked in " + here +
-                                  "\\data (under the working folder) and found no data folder beside the program (in " +
-                                  here + "): keep the data folder, with its seven images, beside ostrel-lab.exe"),
+    EXPECT_NE(slurp(lab.err).find("data\\drywall.tga: cannot open: No such file or directory: looked in " +
+                                  windowsPath(scratch + "/data") + " (under the working folder) and in " +
+                                  windowsPath(scratch + "/" + ALONE + "/data") + " (the program's own images: not "
+                                  "there): keep the data folder, with its seven images, beside ostrel-lab.exe"),
               std::string::npos) << slurp(lab.err);
 }
 

@@ -80,6 +80,15 @@ static std::string namedFolder()
     return folder;
 }
 
+// A folder named from the program's, each leading "../" taken off it, so that messages name
+// it plainly (the program's own path has no links in it to make that differ).
+static std::string fromProgram(std::string folder, const char* relative)
+{
+    for (; strncmp(relative, "../", 3) == 0 && folder.find_last_of(SEPARATORS) != std::string::npos; relative += 3)
+        folder.erase(folder.find_last_of(SEPARATORS));
+    return folder + SEPARATOR + relative;
+}
+
 // The images the program came with, found from its own folder, installed or built. ""
 // where there are none (the browser): an image missing is then named where the user
 // would put it, under data/.
@@ -88,7 +97,7 @@ static std::string shippedFolder()
     std::string program;
     if (!programFolder(program)) return "";
     for (const char* folder : SHIPPED_DATA)
-        if (exists(program + SEPARATOR + folder, true)) return program + SEPARATOR + folder;
+        if (exists(fromProgram(program, folder), true)) return fromProgram(program, folder);
     return "";
 }
 
@@ -129,11 +138,9 @@ static std::string whenMissing()
     std::string folder, program;
     if (!programFolder(folder, &program)) return "";  // the browser: the page says where
     std::string local = workingFolder() + SEPARATOR + LOCAL_DATA, shipped = shippedFolder();
+    std::string own = shipped.empty() ? fromProgram(folder, SHIPPED_DATA[0]) : shipped;
     std::string said = "looked in " + local + " (under the working folder)";
-    if (shipped.empty())
-        said += " and found no " + std::string(LOCAL_DATA) + " folder beside the program (in " + folder + ")";
-    else if (shipped != local)
-        said += " and in " + shipped + " (the program's own images)";
+    if (own != local) said += " and in " + own + (shipped.empty() ? " (the program's own images: not there)" : " (the program's own images)");
 #ifdef _WIN32
     said += ": keep the " + std::string(LOCAL_DATA) + " folder, with its seven images, beside " + program;
 #endif
