@@ -111,8 +111,9 @@ void keepMessagesInSight()
     wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"lab", 0, name)) return;
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
-    HANDLE kept = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    const DWORD SHARED = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE kept = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, SHARED, &inherited, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, NULL);
     if (kept == INVALID_HANDLE_VALUE) {
         DeleteFileW(name);
         return;

@@ -140,7 +140,8 @@ static std::string whenMissing()
     std::string local = workingFolder() + SEPARATOR + LOCAL_DATA, shipped = shippedFolder();
     std::string own = shipped.empty() ? fromProgram(folder, SHIPPED_DATA[0]) : shipped;
     std::string said = "looked in " + local + " (under the working folder)";
-    if (own != local) said += " and in " + own + (shipped.empty() ? " (the program's own images: not there)" : " (the program's own images)");
+    if (own != local)
+        said += " and in " + own + " (the program's own images" + (shipped.empty() ? ": not there)" : ")");
 #ifdef _WIN32
     said += ": keep the " + std::string(LOCAL_DATA) + " folder, with its seven images, beside " + program;
 #endif
