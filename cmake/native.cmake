@@ -16,7 +16,7 @@ if(WIN32)
   set(noGlut "freeglut for Windows not found: ./lab windows builds it into build-windows/freeglut/ "
     "(MSYS2: pacman -S mingw-w64-x86_64-freeglut)")
   if(MINGW)
-    add_link_options(-static-libgcc -static-libstdc++)
+    add_link_options(-static)  # winpthread too, which the posix thread model's libstdc++ uses
   endif()
 else()
   find_package(OpenGL COMPONENTS OpenGL)
@@ -38,7 +38,8 @@ if(NOT TARGET ${LAB_GLUT})
 endif()
 
 # The tests need GoogleTest and X11; without either they are left out, with one message.
-if(BUILD_TESTING)
+# (Windows builds its few from GoogleTest's sources: cmake/windows.cmake.)
+if(BUILD_TESTING AND NOT WIN32)
   find_package(GTest)
   find_package(X11)
   if(NOT GTest_FOUND OR NOT X11_Xtst_FOUND)

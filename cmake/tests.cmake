@@ -62,7 +62,8 @@ if(NOT OSTREL_SANITIZE)
   add_executable(windows-tests tests/windows_test.cpp tests/lab_process.cpp)
   target_link_libraries(windows-tests PRIVATE xgrab GTest::gtest_main)
   target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
-    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}")
+    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}"
+    OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
   add_dependencies(windows-tests ostrel-lab lab-shot lab-pose)
 
   add_test(NAME lintian COMMAND lintian --fail-on error ${OSTREL_DEB})

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -241,6 +242,28 @@ TEST(HostileImages, EveryTruncationOfTheShippedImagesIsRefused)
         }
         EXPECT_TRUE(decodeExact(file).image) << name;
     }
+}
+
+// The fuzzer's seeds, read from disk as the lab reads its images: the damaged ones (cut,
+// short, too large, empty, grey) refused in one line naming the file, the others decoded.
+TEST(HostileImages, TheCorpusIsDecodedOrRefusedByName)
+{
+    const char* const DAMAGED[] = {"cut", "short-", "huge", "zero-width", "depth8"};
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("tests/corpus")) {
+        std::string path = entry.path().string(), name = entry.path().filename().string();
+        bool damaged = std::any_of(std::begin(DAMAGED), std::end(DAMAGED),
+                                   [&](const char* d) { return name.find(d) != std::string::npos; });
+        testing::internal::CaptureStderr();
+        TGAImage* image = loadTGA(path.c_str());
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(image == nullptr, damaged) << path << ": " << said;
+        EXPECT_EQ(said, damaged ? said.substr(0, said.find('\n')) + "\n" : "") << path;
+        EXPECT_EQ(said.rfind(damaged ? path + ": " : "", 0), 0u) << said;
+        freeTGA(image);
+        ++files;
+    }
+    EXPECT_GE(files, 20) << "the corpus in tests/corpus";
 }
 
 // Random bit flips with a fixed seed: headers, packet counts and pixels all get hit.

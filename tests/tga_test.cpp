@@ -6,7 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 std::string buildDir()
 {
@@ -16,9 +20,14 @@ std::string buildDir()
 
 std::string tempDir()
 {
+#ifdef _WIN32  // no mkdtemp in Windows' C runtime
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
+    return _mktemp(&tmpl[0]) && _mkdir(tmpl.c_str()) == 0 ? tmpl : ".";
+#else
     char tmpl[] = "/tmp/ostrel-test-XXXXXX";
     const char* d = mkdtemp(tmpl);
     return d ? d : "/tmp";
+#endif
 }
 
 bool readFile(const std::string& path, Bytes& out)

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 static const size_t HEADER_SIZE = 18;
 static const unsigned char RLE_TRUECOLOR = 10;
@@ -40,7 +41,12 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
 }
 
 // ImageMagick's way to a file this reader takes, from any of these and from other formats.
+// On Windows `convert` is the system's disk converter: ImageMagick 7 is `magick` there.
+#ifdef _WIN32
+#define TO_TRUE_COLOUR "magick in.tga -type TrueColor out.tga"
+#else
 #define TO_TRUE_COLOUR "convert in.tga -type TrueColor out.tga"
+#endif
 static const char* const SAVE_AS_TRUE_COLOUR =
     "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour (ImageMagick: "
     TO_TRUE_COLOUR ")";
@@ -300,6 +306,10 @@ TGAImage* loadTGA(const char* fileName, const char* whenMissing)
     FILE* f = fopen(fileName, "rb");
     if (!f) {
         int err = errno;
+        // Windows refuses to open a folder ("Permission denied"); elsewhere it opens, then cannot be read.
+        struct stat st;
+        if (stat(fileName, &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR)
+            return fail(fileName, "cannot read: %s", strerror(EISDIR));
         printf("\nUnable to load TGA File!\n");
         bool hint = err == ENOENT && whenMissing && *whenMissing;
         return fail(fileName, "cannot open: %s%s%s", strerror(err), hint ? ": " : "", hint ? whenMissing : "");

@@ -36,7 +36,8 @@ nodejs             program     node                    nodejs                nod
 npm                program     npm                     npm                   npm                 npm-default
 chromium           program     chromium                chromium              chromium            chromium
 gnuplot-nox        program     gnuplot                 gnuplot               gnuplot             gnuplot
-mingw-w64          program     x86_64-w64-mingw32-g++  mingw64-gcc-c++       mingw-w64-gcc       mingw64-cross-gcc-c++
+g++-mingw-w64-x86-64-posix file /usr/bin/x86_64-w64-mingw32-g++-posix|/usr/bin/x86_64-w64-mingw32-g++ mingw64-gcc-c++ mingw-w64-gcc mingw64-cross-gcc-c++
+googletest         file        /usr/src/googletest/CMakeLists.txt -                  -                   -
 wine               program     wine                    wine                  wine                wine
 wine64             file        /usr/lib/wine/wine64|/usr/bin/wine64 wine     wine                wine
 '
@@ -64,9 +65,11 @@ WEB_PACKAGES=(emscripten cmake make nodejs)
 WEB_TEST_PACKAGES=(chromium npm)
 
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
-# zip's program in the tests.
-WINDOWS_PACKAGES=(mingw-w64 cmake make dpkg-dev freeglut3-dev)
-WINDOWS_TEST_PACKAGES=(wine wine64)
+# zip's program in the tests. Only the 64-bit toolchain: the metapackage mingw-w64 brings the
+# 32-bit ones too, some 750 MB unused. ImageMagick makes the program's icon; the tests
+# cross-build GoogleTest from its sources.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix cmake make dpkg-dev freeglut3-dev imagemagick)
+WINDOWS_TEST_PACKAGES=(wine wine64 googletest)
 
 setup() { install_missing "${PACKAGES[@]}" "$@"; }  # setup [extra packages...]
 
@@ -179,8 +182,27 @@ fetch_freeglut() {  # fetch_freeglut DIR
     for conf in "Etc::SourceList sources.list" "Etc::SourceParts parts" "State::Lists lists" "Cache cache"; do
         echo "Dir::${conf% *} \"$ROOT/$dir/apt/${conf#* }\";"
     done >"$dir/apt/apt.conf"
-    (cd "$dir" && export APT_CONFIG=apt/apt.conf && apt-get update && apt-get source "freeglut=$version") \
-        >"$dir/fetch.log" 2>&1 || { say "cannot fetch freeglut's source (log: $dir/fetch.log)"; return 1; }
+    (cd "$dir" && export APT_CONFIG=apt/apt.conf && apt-get update && { apt-get source "freeglut=$version" ||
+        fetch_upstream_freeglut "$version" "$uri"; }) 3>&2 >"$dir/fetch.log" 2>&1 ||
+        { say "cannot fetch freeglut's source (log: $dir/fetch.log)"; return 1; }
+}
+# The archive has answered 404 for a .dsc its own index lists: then the upstream tarball of the
+# same version from the same pool (Debian's one patch is about the shared library, not built
+# here), checked against the index's SHA-256. Runs in fetch_freeglut's folder and apt set-up.
+fetch_upstream_freeglut() {  # fetch_upstream_freeglut VERSION URI
+    local pool file sha
+    read -r pool file sha < <(apt-cache showsrc freeglut | awk -v v="$1" 'BEGIN { RS = "" }
+        index("\n" $0 "\n", "\nVersion: " v "\n") {
+            n = split($0, line, "\n")
+            for (i = 1; i <= n; i++) {
+                if (line[i] ~ /^Directory: /) pool = substr(line[i], 12)
+                # the line of Checksums-Sha256 (mawk knows no {64})
+                if (split(line[i], f, " ") == 3 && length(f[1]) == 64 && f[3] ~ /[.]orig[.]tar[.]/) { sha = f[1]; file = f[3] }
+            }
+            print pool, file, sha; exit
+        }') && [[ -n $sha ]] || { echo "no upstream tarball of freeglut $1 in the source index"; return 1; }
+    say "Debian's source of freeglut $1 cannot be fetched: building its upstream tarball instead ($2/$pool/$file)" 2>&3
+    /usr/lib/apt/apt-helper download-file "$2/$pool/$file" "$file" "SHA256:$sha" && tar -xf "$file"
 }
 
 # Static, with the lab's own toolchain file; once per build folder. A failure sets LOG to

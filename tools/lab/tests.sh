@@ -124,10 +124,11 @@ browser_tests() {  # build-web/ and build/ locked
     return 1
 }
 
-# The Windows tree's test runs its zip under Wine; a step that fails before names its own log.
+# The Windows tree's test runs its zip, and the reader's tests built for Windows, under Wine; a
+# step that fails before names its own log.
 windows_tests() {  # build-windows/ and build/ locked
     local log
-    build_freeglut log && configure_tree build-windows && build_tree build-windows ||
+    build_freeglut log && configure_tree build-windows -DBUILD_TESTING=ON && build_tree build-windows ||
         { failed build-windows/ "the Windows build" "${log:-build-windows/build.log}"; return 1; }
     ctest_in build-windows
 }
