@@ -1,5 +1,5 @@
 # The program and its tools on a desktop system: GL, GLU and freeglut, each named with the
-# Debian and Ubuntu package that brings it when it is missing.
+# packages that bring it (Debian and Ubuntu, Fedora, Arch, openSUSE) when it is missing.
 if(WIN32)
   # Windows' own opengl32 and glu32, and freeglut linked in whole, as is libstdc++: the
   # program is one .exe that needs no DLL but Windows' own. freeglut's CMake package has
@@ -16,26 +16,30 @@ if(WIN32)
   set(noGlut "freeglut for Windows not found: ./lab windows builds it into build-windows/freeglut/ "
     "(MSYS2: pacman -S mingw-w64-x86_64-freeglut)")
   if(MINGW)
-    add_link_options(-static-libgcc -static-libstdc++)
+    add_link_options(-static)  # winpthread too, which the posix thread model's libstdc++ uses
   endif()
 else()
   find_package(OpenGL COMPONENTS OpenGL)
   find_package(GLUT)
   set(LAB_GLUT GLUT::GLUT)
-  set(noGlut "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev)")
+  set(noGlut "freeglut not found: install its headers (Debian/Ubuntu: freeglut3-dev, "
+    "Fedora: freeglut-devel, Arch: freeglut, openSUSE: freeglut-devel)")
 endif()
 if(NOT OPENGL_FOUND)
-  message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl-dev, or libgl1-mesa-dev)")
+  message(FATAL_ERROR "OpenGL not found: install its headers (Debian/Ubuntu: libgl1-mesa-dev, "
+    "Fedora: mesa-libGL-devel, Arch: libglvnd, openSUSE: Mesa-libGL-devel)")
 endif()
 if(NOT OPENGL_GLU_FOUND)
-  message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev)")
+  message(FATAL_ERROR "GLU not found: install its headers (Debian/Ubuntu: libglu1-mesa-dev, "
+    "Fedora: mesa-libGLU-devel, Arch: glu, openSUSE: glu-devel)")
 endif()
 if(NOT TARGET ${LAB_GLUT})
   message(FATAL_ERROR ${noGlut})
 endif()
 
 # The tests need GoogleTest and X11; without either they are left out, with one message.
-if(BUILD_TESTING)
+# (Windows builds its few from GoogleTest's sources: cmake/windows.cmake.)
+if(BUILD_TESTING AND NOT WIN32)
   find_package(GTest)
   find_package(X11)
   if(NOT GTest_FOUND OR NOT X11_Xtst_FOUND)

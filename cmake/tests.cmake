@@ -53,7 +53,8 @@ if(NOT OSTREL_SANITIZE)
   add_executable(windows-tests tests/windows_test.cpp tests/lab_process.cpp)
   target_link_libraries(windows-tests PRIVATE xgrab GTest::gtest_main)
   target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
-    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}")
+    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}"
+    OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
   add_test(NAME windows-tests COMMAND windows-tests)
   set_tests_properties(windows-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "no Windows zip: ")
 

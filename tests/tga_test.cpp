@@ -6,7 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 std::string buildDir()
 {
@@ -16,9 +20,14 @@ std::string buildDir()
 
 std::string tempDir()
 {
+#ifdef _WIN32  // no mkdtemp in Windows' C runtime
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ostrel-test-XXXXXX").string();
+    return _mktemp(&tmpl[0]) && _mkdir(tmpl.c_str()) == 0 ? tmpl : ".";
+#else
     char tmpl[] = "/tmp/ostrel-test-XXXXXX";
     const char* d = mkdtemp(tmpl);
     return d ? d : "/tmp";
+#endif
 }
 
 bool readFile(const std::string& path, Bytes& out)
@@ -278,11 +287,12 @@ TEST(Failures, EachReasonIsOneLineNamingTheFile)
     depth8.bits = 8;
     Header empty;
     empty.width = 0;
+#define CUT "the file is probably cut short: copy it again, or save it again"
     const struct { Bytes file; const char* reason; } cases[] = {
         {tga(depth8, {1}), "a true-colour image of 8 bits: only 16, 24 or 32 bits are read: save it at 24 or 32 bits"},
         {tga(empty), "image has no pixels (0 x 1)"},
-        {Bytes(10, 0), "file ends early: header is 10 of 18 bytes"},
-        {tga({}, {1, 2}), "file ends early: 2 bytes of pixel data where 3 are needed"},
+        {Bytes(10, 0), "file ends early: header is 10 of 18 bytes: " CUT},
+        {tga({}, {1}), "file ends early: 2 bytes of pixel data missing (1 there, 3 needed): " CUT},
     };
     for (const auto& c : cases) {
         testing::internal::CaptureStdout();
@@ -432,7 +442,11 @@ TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
          std::string("a colour-mapped image of 8 bits") + SAVE},
         {"convert -size 4x3 plasma:fractal -colors 8 -type Palette -compress RLE tga:",
          std::string("a colour-mapped image of 8 bits") + SAVE},
-        {"convert -size 4x3 xc:red png:", "not a TGA image (image type 78, pixel depth 0): save it as a true-colour TGA" + HOW},
+        {"convert -size 4x3 xc:red png:", "a PNG image, not a TGA one: convert it to a true-colour TGA" + HOW},
+        {"convert -size 4x3 xc:red jpg:", "a JPEG image, not a TGA one: convert it to a true-colour TGA" + HOW},
+        {"convert -size 4x3 xc:red gif:", "a GIF image, not a TGA one: convert it to a true-colour TGA" + HOW},
+        {"convert -size 4x3 xc:red bmp:", "a BMP image, not a TGA one: convert it to a true-colour TGA" + HOW},
+        {"convert -size 4x3 xc:red webp:", "a WebP image, not a TGA one: convert it to a true-colour TGA" + HOW},
     };
     std::string dir = tempDir();
     std::string file = dir + "/in.tga", fixed = dir + "/out.tga";

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/frame.h"
+#include "app/messages.h"
 #include "camera/camera.h"
 #include "scene/lighting.h"
 
@@ -10,6 +11,7 @@
 void startLab(int* argc, char** argv)
 {
     glutInit(argc, argv);
+    glutHasStarted();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(WINDOW_WIDTH, WINDOW_HEIGHT);
     glutInitWindowPosition(0, 0);

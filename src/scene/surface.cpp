@@ -4,9 +4,11 @@
 #include "texture/texture.h"
 
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
+#include <direct.h>
 #include <windows.h>
 #else
 #include <limits.h>
@@ -22,6 +24,13 @@ GLuint textureIds[LAB_IMAGE_COUNT];
 // Where an image may be, in the order it is looked for. LAB_DATA_FROM_BIN is the build's
 // own word on where the install puts the images, from the program's folder.
 static const char* const DATA_VARIABLE = "OSTREL_LAB_DATA";
+#ifdef _WIN32
+static const char SEPARATOR = '\\';  // the system's own, so that names in messages read as one path
+static const char* const SEPARATORS = "\\/";
+#else
+static const char SEPARATOR = '/';
+static const char* const SEPARATORS = "/";
+#endif
 static const char* const LOCAL_DATA = "data";
 static const char* const SHIPPED_DATA[] = {
     LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip)
@@ -34,13 +43,14 @@ static bool exists(const std::string& path, bool folder = false)
     return stat(path.c_str(), &st) == 0 && (!folder || (st.st_mode & S_IFMT) == S_IFDIR);
 }
 
-// The folder holding the running program, as the system names it. False where it cannot
-// say (the browser has no /proc): then only data/ is looked at.
-static bool programFolder(std::string& folder)
+// The folder holding the running program, as the system names it, and the program's own
+// name. False where it cannot say (the browser has no /proc): then only data/ is looked at.
+static bool programFolder(std::string& folder, std::string* program = nullptr)
 {
 #ifdef _WIN32
-    // In the ANSI code page, the one fopen takes names in. A name that fills the buffer
-    // may have been cut, so the buffer grows until one does not.
+    // In the ANSI code page, the one fopen takes names in: UTF-8 by the program's manifest,
+    // so any name. A name that fills the buffer may have been cut, so the buffer grows
+    // until one does not.
     std::string exe(MAX_PATH, '\0');
     DWORD n;
     while ((n = GetModuleFileNameA(NULL, &exe[0], (DWORD)exe.size())) == exe.size()) exe.resize(exe.size() * 2);
@@ -55,6 +65,7 @@ static bool programFolder(std::string& folder)
     size_t slash = folder.rfind('/');
 #endif
     if (slash == std::string::npos) return false;
+    if (program) *program = folder.substr(slash + 1);
     folder.erase(slash);  // "/x" leaves "", so the folder becomes "/data"
     return true;
 }
@@ -65,8 +76,17 @@ static std::string namedFolder()
 {
     const char* named = getenv(DATA_VARIABLE);
     std::string folder = named ? named : "";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    while (folder.size() > 1 && strchr(SEPARATORS, folder.back())) folder.pop_back();
     return folder;
+}
+
+// A folder named from the program's, each leading "../" taken off it, so that messages name
+// it plainly (the program's own path has no links in it to make that differ).
+static std::string fromProgram(std::string folder, const char* relative)
+{
+    for (; strncmp(relative, "../", 3) == 0 && folder.find_last_of(SEPARATORS) != std::string::npos; relative += 3)
+        folder.erase(folder.find_last_of(SEPARATORS));
+    return folder + SEPARATOR + relative;
 }
 
 // The images the program came with, found from its own folder, installed or built. ""
@@ -77,14 +97,14 @@ static std::string shippedFolder()
     std::string program;
     if (!programFolder(program)) return "";
     for (const char* folder : SHIPPED_DATA)
-        if (exists(program + "/" + folder, true)) return program + "/" + folder;
+        if (exists(fromProgram(program, folder), true)) return fromProgram(program, folder);
     return "";
 }
 
 std::string labImagePath(LabImage image)
 {
     static const std::string named = namedFolder(), shipped = shippedFolder();  // looked at once, then kept
-    std::string file = std::string("/") + labImageFiles[image];
+    std::string file = SEPARATOR + std::string(labImageFiles[image]);
     if (!named.empty()) return named + file;
     // File by file: a data/ that lacks this image, or holds something else entirely,
     // leaves it to the shipped one.
@@ -93,14 +113,39 @@ std::string labImagePath(LabImage image)
     return shipped + file;
 }
 
-// What to do when an image is not there: a named folder is all or nothing.
+static std::string workingFolder()
+{
+#ifdef _WIN32
+    char* here = _getcwd(NULL, 0);
+#else
+    char* here = getcwd(NULL, 0);
+#endif
+    std::string folder = here ? here : ".";
+    free(here);
+    return folder;
+}
+
+// What to do when an image is not there: a named folder is all or nothing; otherwise the
+// folders looked in, by their full names, and on Windows where the images belong.
 static std::string whenMissing()
 {
     std::string named = namedFolder();
-    if (named.empty()) return "";
-    std::string all;
-    for (const char* file : labImageFiles) all += std::string(all.empty() ? "" : ", ") + file;
-    return std::string(DATA_VARIABLE) + " names " + named + ", which must hold all seven images (" + all + ")";
+    if (!named.empty()) {
+        std::string all;
+        for (const char* file : labImageFiles) all += std::string(all.empty() ? "" : ", ") + file;
+        return std::string(DATA_VARIABLE) + " names " + named + ", which must hold all seven images (" + all + ")";
+    }
+    std::string folder, program;
+    if (!programFolder(folder, &program)) return "";  // the browser: the page says where
+    std::string local = workingFolder() + SEPARATOR + LOCAL_DATA, shipped = shippedFolder();
+    std::string own = shipped.empty() ? fromProgram(folder, SHIPPED_DATA[0]) : shipped;
+    std::string said = "looked in " + local + " (under the working folder)";
+    if (own != local)
+        said += " and in " + own + " (the program's own images" + (shipped.empty() ? ": not there)" : ")");
+#ifdef _WIN32
+    said += ": keep the " + std::string(LOCAL_DATA) + " folder, with its seven images, beside " + program;
+#endif
+    return said;
 }
 
 static void bindLabTexture(LabImage image)

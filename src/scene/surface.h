@@ -15,7 +15,8 @@ extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface
 // else), else in data/ under the working folder when that file is there, else in
 // the images the program came with: installed (../share/ostrel-lab/data from its folder;
 // on Windows data beside the .exe) or beside it (data/ in a build folder). Each image is
-// looked up alone.
+// looked up alone; the path is joined with the system's own separator. An image found
+// nowhere is reported with the folders looked in.
 std::string labImagePath(LabImage image);
 
 // Emissive surfaces light themselves (the room); ambient-only ones keep the emission black.

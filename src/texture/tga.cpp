@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 static const size_t HEADER_SIZE = 18;
 static const unsigned char RLE_TRUECOLOR = 10;
@@ -40,10 +41,40 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
 }
 
 // ImageMagick's way to a file this reader takes, from any of these and from other formats.
+// On Windows `convert` is the system's disk converter: ImageMagick 7 is `magick` there.
+#ifdef _WIN32
+#define TO_TRUE_COLOUR "magick in.tga -type TrueColor out.tga"
+#else
 #define TO_TRUE_COLOUR "convert in.tga -type TrueColor out.tga"
+#endif
 static const char* const SAVE_AS_TRUE_COLOUR =
     "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour (ImageMagick: "
     TO_TRUE_COLOUR ")";
+
+// Other formats' first bytes (and, for WebP, its bytes 8 to 11): a file that starts so is
+// that format under a .tga name, and saying so beats an image type number.
+static const struct { const char* format; const char* head; const char* at8; } SIGNATURES[] = {
+    {"PNG", "\x89PNG\r\n\x1a\n", NULL}, {"JPEG", "\xff\xd8\xff", NULL}, {"GIF", "GIF8", NULL},
+    {"BMP", "BM", NULL}, {"WebP", "RIFF", "WEBP"},
+};
+static const size_t SECOND_SIGNATURE_AT = 8;
+
+static bool startsWith(const unsigned char* data, size_t size, size_t at, const char* bytes)
+{
+    size_t n = strlen(bytes);
+    return size >= at + n && memcmp(data + at, bytes, n) == 0;
+}
+
+static const char* otherFormat(const unsigned char* data, size_t size)
+{
+    for (const auto& s : SIGNATURES)
+        if (startsWith(data, size, 0, s.head) && (!s.at8 || startsWith(data, size, SECOND_SIGNATURE_AT, s.at8)))
+            return s.format;
+    return NULL;
+}
+
+// Nearly every file that ends too soon was cut short on its way here.
+#define CUT_SHORT "the file is probably cut short: copy it again, or save it again"
 
 static TGAImage* refuseKind(const char* name, unsigned char imageType, unsigned char bits)
 {
@@ -68,7 +99,7 @@ static TGAImage* refuseKind(const char* name, unsigned char imageType, unsigned 
 
 static unsigned readU16(const unsigned char* p) { return p[0] | (p[1] << 8); }
 
-// ---- decoders: each fills `out` in file row order, returning false if the data run out
+// ---- decoders: each fills `out` in file row order
 
 // Repeats one pixel `count` times; fixed strides keep the loop free of library calls.
 static void fillRun(unsigned char* dst, const unsigned char* pixel, size_t count, int bytesPerPixel)
@@ -86,31 +117,32 @@ static void fillRun(unsigned char* dst, const unsigned char* pixel, size_t count
     }
 }
 
-// Pixels stay B, G, R(, A) as stored; the swap comes after.
-static bool decodeRle(const unsigned char* p, const unsigned char* end,
-                      unsigned char* out, size_t pixelCount, int bytesPerPixel)
+// Pixels stay B, G, R(, A) as stored; the swap comes after. Returns the pixels decoded
+// before the data ran out: all of them for a whole file.
+static size_t decodeRle(const unsigned char* p, const unsigned char* end,
+                        unsigned char* out, size_t pixelCount, int bytesPerPixel)
 {
     size_t done = 0;
     while (done < pixelCount) {
-        if (p >= end) return false;
+        if (p >= end) return done;
         unsigned char rleID = *p++;
         size_t count = (rleID & 0x7F) + 1u;
         size_t keep = count < pixelCount - done ? count : pixelCount - done;  // clip at the image's end
         size_t left = (size_t)(end - p);
         unsigned char* dst = out + done * bytesPerPixel;
         if (rleID & 0x80) {
-            if (left < (size_t)bytesPerPixel) return false;
+            if (left < (size_t)bytesPerPixel) return done;
             fillRun(dst, p, keep, bytesPerPixel);
             p += bytesPerPixel;
         } else {
-            if (left < keep * bytesPerPixel) return false;
+            if (left < keep * bytesPerPixel) return done + left / bytesPerPixel;  // the whole pixels there
             memcpy(dst, p, keep * bytesPerPixel);
             size_t bytes = count * bytesPerPixel;
             p += left < bytes ? left : bytes;  // the clipped tail may be cut off
         }
         done += keep;
     }
-    return true;
+    return done;
 }
 
 // Five bits per channel, widened by the shift alone (full is 248); bit 15 carries nothing.
@@ -172,8 +204,11 @@ static void orient(TGAImage* image, unsigned char descriptor)
 
 TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
 {
+    if (const char* format = otherFormat(data, size))
+        return fail(name, "a %s image, not a TGA one: convert it to a true-colour TGA (ImageMagick: "
+                    TO_TRUE_COLOUR ")", format);
     if (size < HEADER_SIZE)
-        return fail(name, "file ends early: header is %zu of %zu bytes", size, HEADER_SIZE);
+        return fail(name, "file ends early: header is %zu of %zu bytes: " CUT_SHORT, size, HEADER_SIZE);
 
     unsigned char length = data[0];
     unsigned char colorMapType = data[1];
@@ -194,7 +229,7 @@ TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
     size_t offset = HEADER_SIZE + length;
     if (colorMapType == 1) offset += (size_t)colorMapLength * ((colorMapBits + 7) / 8);
     if (offset > size)
-        return fail(name, "file ends early: image ID or colour map runs past the end");
+        return fail(name, "file ends early: image ID or colour map runs past the end: " CUT_SHORT);
 
     if (width == 0 || height == 0)
         return fail(name, "image has no pixels (%u x %u)", width, height);
@@ -207,9 +242,11 @@ TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
     size_t available = size - offset;
     // The least data that can describe every pixel, checked before anything is allocated.
     size_t needed = rle ? (pixelCount + 127) / 128 * (1 + fileBpp) : pixelCount * fileBpp;
-    if (available < needed)
-        return fail(name, "file ends early: %zu bytes of pixel data where %s%zu are needed",
-                    available, rle ? "at least " : "", needed);
+    if (available < needed) {
+        const char* least = rle ? "at least " : "";
+        return fail(name, "file ends early: %s%zu bytes of pixel data missing (%zu there, %s%zu needed): " CUT_SHORT,
+                    least, needed - available, available, least, needed);
+    }
 
     TGAImage* image = (TGAImage*)malloc(sizeof(TGAImage));
     unsigned char* pixels = (unsigned char*)malloc(pixelCount * bytesPerPixel);
@@ -225,9 +262,11 @@ TGAImage* decodeTGA(const unsigned char* data, size_t size, const char* name)
 
     const unsigned char* body = data + offset;
     if (rle) {
-        if (!decodeRle(body, data + size, pixels, pixelCount, bytesPerPixel)) {
+        size_t decoded = decodeRle(body, data + size, pixels, pixelCount, bytesPerPixel);
+        if (decoded < pixelCount) {
             freeTGA(image);
-            return fail(name, "file ends early inside the run-length data");
+            return fail(name, "file ends early inside the run-length data: %zu of %zu pixels missing: " CUT_SHORT,
+                        pixelCount - decoded, pixelCount);
         }
     } else if (bits == 16) {
         decode16(body, pixels, pixelCount);
@@ -267,6 +306,10 @@ TGAImage* loadTGA(const char* fileName, const char* whenMissing)
     FILE* f = fopen(fileName, "rb");
     if (!f) {
         int err = errno;
+        // Windows refuses to open a folder ("Permission denied"); elsewhere it opens, then cannot be read.
+        struct stat st;
+        if (stat(fileName, &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR)
+            return fail(fileName, "cannot read: %s", strerror(EISDIR));
         printf("\nUnable to load TGA File!\n");
         bool hint = err == ENOENT && whenMissing && *whenMissing;
         return fail(fileName, "cannot open: %s%s%s", strerror(err), hint ? ": " : "", hint ? whenMissing : "");

@@ -1,6 +1,6 @@
 // Runs before the program: the page's hooks, and the lab's image files fetched into the
-// program's file system at the same data/... paths. A file the server does not have is
-// left out, so the program's own reader reports it.
+// program's file system at the same data/... paths. A file the server does not deliver
+// stops the page with the server's answer; the reader reports the files that are there.
 Module.canvas = document.getElementById('lab');
 Module.labErrors = [];
 Module.print = function (text) { console.log(text); };
@@ -33,12 +33,55 @@ if (location.protocol === 'file:') {
     'python3 -m http.server in that folder) and open its address.', 'missing');
 }
 
+// ---- Files the server does not deliver: the site's host is told which, what the server
+// answered and what to upload, rather than the visitor's browser being blamed.
+
+// The program sits beside this script, whose address can be read only while it runs.
+var labProgramUrl = document.currentScript ? document.currentScript.src.replace(/\.js([?#].*)?$/, '.wasm') : 'ostrel-lab.wasm';
+var labImagesFetched = null;  // once preRun has asked: a promise of [{name, bytes or refused}]
+
+// Over HTTP/2 a response carries no status text: these are the answers a host meets.
+var LAB_STATUS_TEXTS = { 401: 'Unauthorized', 403: 'Forbidden', 404: 'Not Found', 410: 'Gone',
+  500: 'Internal Server Error', 502: 'Bad Gateway', 503: 'Service Unavailable' };
+var LAB_NO_ANSWER = 'no answer (the connection failed)';
+
+// The server's answer when it did not deliver the file ("404 Not Found"), or null. A web
+// page in place of a file is a host's page for files it does not have.
+function labRefusal(response) {
+  var answer = (response.status + ' ' + (response.statusText || LAB_STATUS_TEXTS[response.status] || '')).trim();
+  if (!response.ok) return answer;
+  var type = (response.headers.get('Content-Type') || '').split(';')[0].trim().toLowerCase();
+  return type === 'text/html' ? answer + ', but a web page (text/html) in place of the file' : null;
+}
+
+// Every file of the site the server did not deliver, the program first, as [{name, refused}].
+function labSiteRefusals() {
+  var program = fetch(labProgramUrl, { cache: 'no-store' }).then(labRefusal, function () { return LAB_NO_ANSWER; });
+  return Promise.all([program, labImagesFetched || []]).then(function (answers) {
+    var refused = answers[1].filter(function (file) { return file.refused; });
+    if (answers[0]) refused.unshift({ name: labProgramUrl.split('/').pop(), refused: answers[0] });
+    return refused;
+  });
+}
+
+function labSiteIncomplete(refused) {
+  return 'This site is incomplete: the server did not deliver ' + (refused.length > 1 ? 'these files' : 'this file') +
+    ' of the lab:\n' + refused.map(function (file) { return file.name + ': ' + file.refused; }).join('\n') +
+    '\n\nTo whoever put the lab on this site: upload the whole site/ folder that ./lab web builds ' +
+    '(build-web/site/: index.html, ostrel-lab.js, ostrel-lab.wasm and the data/ folder with its images) ' +
+    'as it is, then reload this page.';
+}
+
 // What a failure other than the lab's own exit() means to a visitor, and what they can do.
 function labFailure(error) {
   var details = '\n\n(Details: ' + (error && error.message || error) + ')';
+  if (typeof WebAssembly !== 'object') {
+    return 'The lab is a WebAssembly program, and this browser does not run WebAssembly: open the page in ' +
+      'another, up-to-date browser, such as a recent Firefox, Chrome, Edge or Safari.' + details;
+  }
   if (!Module.labRuntimeReady) {
-    return 'The lab\'s program (ostrel-lab.wasm) could not be loaded. Reload the page; if that does ' +
-      'not help, this browser may not run WebAssembly: try another, up-to-date browser.' + details;
+    return 'The lab\'s program (ostrel-lab.wasm) could not be started. Reload the page; if that does ' +
+      'not help, this browser may not run it: try another, up-to-date browser.' + details;
   }
   // A canvas that has no context yet is given one now if the browser can: asking is the test.
   if (Module.canvas && !Module.canvas.getContext('webgl2')) {
@@ -68,25 +111,37 @@ Module.onExit = function (status) { Module.labEnd(status); };
 window.addEventListener('error', function (e) { Module.labEnd(1, e.error || e.message); });
 window.addEventListener('unhandledrejection', function (e) { Module.labEnd(1, e.reason); });
 
-// A .wasm that does not load or compile, or the program's own abort().
+// A .wasm that does not load or compile, or the program's own abort(). Before the program
+// runs, the server is asked again what it answers for the site's files.
 Module.onAbort = function (what) {
   if (Module.labEnded !== undefined) return;
   Module.labEnded = 1;
-  labStop(labFailure(what), 'missing');
+  if (Module.labRuntimeReady || typeof WebAssembly !== 'object') return labStop(labFailure(what), 'missing');
+  labSiteRefusals().then(function (refused) {
+    labStop(refused.length ? labSiteIncomplete(refused) : labFailure(what), 'missing');
+  });
 };
 
 Module.preRun = Module.preRun || [];
 Module.preRun.push(function () {
   var files = Module.labDataFiles || [];
   addRunDependency('lab-data');
-  Promise.all(files.map(function (name) {
-    return fetch(name)
-      .then(function (response) { return response.ok ? response.arrayBuffer() : null; })
-      .catch(function () { return null; })
-      .then(function (bytes) { return { name: name, bytes: bytes }; });
-  })).then(function (fetched) {
+  labImagesFetched = Promise.all(files.map(function (name) {
+    var refused = function (answer) { return { name: name, refused: answer }; };
+    return fetch(name).then(function (response) {
+      var answer = labRefusal(response);
+      return answer ? refused(answer) : response.arrayBuffer().then(function (bytes) { return { name: name, bytes: bytes }; },
+                                                                    function () { return refused(LAB_NO_ANSWER); });
+    }, function () { return refused(LAB_NO_ANSWER); });
+  }));
+  labImagesFetched.then(function (fetched) {
+    // The program never starts on an incomplete site.
+    if (fetched.some(function (file) { return file.refused; })) {
+      if (Module.labEnded !== undefined) return;
+      Module.labEnded = 1;
+      return labSiteRefusals().then(function (refused) { labStop(labSiteIncomplete(refused), 'missing'); });
+    }
     fetched.forEach(function (file) {
-      if (!file.bytes) return;
       var path = '';
       file.name.split('/').slice(0, -1).forEach(function (part) {
         path += '/' + part;

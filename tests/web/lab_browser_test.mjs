@@ -264,8 +264,12 @@ describe('an image the lab cannot read', () => {
     await page.close();
   }
 
-  test('a missing file shows the reader\'s message instead of the lab', async () => {
-    await expectFailure({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 404, body: '' }) }, null);
+  test('a host\'s web page in place of a file is named with the server\'s answer, and the lab does not start', async () => {
+    const page = await openLab({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 200, contentType: 'text/html', body: '<!doctype html><p>Not here</p>' }) });
+    await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));  // once the server was asked again
+    assert.match(await page.locator('#message').textContent(), /this file of the lab:\ndata\/carpet\.tga: 200 OK, but a web page \(text\/html\) in place of the file\n\n.*upload the whole site\/ folder/);
+    assert.deepEqual([await page.evaluate(() => Module.labFrameCount?.() ?? 0), await page.locator('#lab').isVisible()], [0, false]);
+    await page.close();
   });
 
   test('a truncated file shows the reader\'s message instead of the lab', async () => {

@@ -7,11 +7,12 @@ import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { setDefaultResultOrder } from 'node:dns';
 import { once } from 'node:events';
-import { copyFileSync, mkdtempSync, rmSync, symlinkSync } from 'node:fs';
+import { copyFileSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { serve } from '../../tools/web/web_serve.mjs';
 import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
 
 // The server listens on 127.0.0.1 and names it localhost, as browsers take it. Node's own
@@ -125,23 +126,38 @@ test('axe-core finds nothing on desktop and phone, menu closed, open and ended; 
   }
 });
 
-test('without WebGL 2, the .wasm or the script, or opened as a file, the page says why in place of the canvas', async () => {
-  const noWebGL = await site.browser.newContext();
+// The site served by the lab's own server without some of its files, as a host may upload it.
+async function siteWithout(...left) {
+  const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
+  for (const name of readdirSync(SITE)) if (!left.includes(name)) symlinkSync(resolve(SITE, name), join(dir, name));
+  const server = await serve(dir, 0);
+  return { url: `http://localhost:${server.address().port}/`, close: () => { server.close(); rmSync(dir, { recursive: true }); } };
+}
+
+test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as a file, the page says why in place of the canvas', async (t) => {
+  const [noWebGL, noWasm] = [await site.browser.newContext(), await site.browser.newContext()];
+  const [noProgram, noData] = [await siteWithout('ostrel-lab.wasm'), await siteWithout('data')];
+  t.after(() => Promise.all([noWebGL.close(), noWasm.close(), noProgram.close(), noData.close()]));  // failed or not
   await noWebGL.addInitScript(() => {
     const getContext = HTMLCanvasElement.prototype.getContext;
     HTMLCanvasElement.prototype.getContext = function (kind, ...rest) { return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest); };
   });
+  await noWasm.addInitScript(() => { delete window.WebAssembly; });
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
+  const upload = 'upload the whole site/ folder that ./lab web builds';
+  const images = readdirSync(join(SITE, 'data')).sort();  // in the page's order, as CMake lists them
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
-                                  [await openPage(site.browser, site.url, lost('ostrel-lab.wasm')), /ostrel-lab\.wasm\) could not be loaded/],
+                                  [await openPage(noWasm, site.url), /this browser does not run WebAssembly: open the page in another/],
+                                  [await openPage(site.browser, noProgram.url), `This site is incomplete: the server did not deliver this file of the lab:\nostrel-lab.wasm: 404 Not Found\n\nTo whoever put the lab on this site: ${upload}`],
+                                  [await openPage(site.browser, noData.url), `these files of the lab:\n${images.map((f) => `data/${f}: 404 Not Found`).join('\n')}\n\nTo whoever put the lab on this site: ${upload}`],
                                   [await openPage(site.browser, site.url, lost('ostrel-lab.js')), /ostrel-lab\.js\) could not be loaded/],
                                   [await openPage(site.browser, pathToFileURL(resolve(SITE, 'index.html')).href),
                                    /served by a web server.*\.\/lab web.*build-web\/site\/ with any static web server/s]]) {
     await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));
-    assert.match(await page.locator('#message').textContent(), missing);
+    const message = await page.locator('#message').textContent();
+    typeof missing === 'string' ? assert.ok(message.includes(missing), message) : assert.match(message, missing);
     assert.equal(await page.locator('#lab').isVisible(), false);
   }
-  await noWebGL.close();
 });
 
 // A request that brought the server down would never be answered: the time limit says so.
