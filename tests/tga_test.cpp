@@ -388,13 +388,14 @@ TEST(OtherWriters, ImageMagickFilesDecodeExactly)
         for (int x = 0; x < 7; ++x) ppm.insert(ppm.end(), {(uint8_t)(30 * x), (uint8_t)(40 * y), (uint8_t)(x * y)});
     ASSERT_TRUE(writeFile(src, ppm));
     // ImageMagick stores the rows top first whatever origin it declares, so a correct
-    // bottom-left file comes from the flipped picture.
+    // bottom-left file comes from the flipped picture. Each origin is asked for by name:
+    // left to itself, ImageMagick 6 declares bottom-left and 7 top-left.
     const struct { const char* options; int bpp; bool rle, top; } kinds[] = {
-        {"-flip", 3, false, false},
-        {"-flip -compress RLE", 3, true, false},
+        {"-flip -orient BottomLeft", 3, false, false},
+        {"-flip -compress RLE -orient BottomLeft", 3, true, false},
         {"-orient TopLeft", 3, false, true},
         {"-compress RLE -orient TopLeft", 3, true, true},
-        {"-flip -alpha on -channel A -evaluate set 60% +channel", 4, false, false},
+        {"-flip -alpha on -channel A -evaluate set 60% +channel -orient BottomLeft", 4, false, false},
         {"-alpha on -channel A -evaluate set 60% +channel -compress RLE -orient TopLeft", 4, true, true},
     };
     for (const auto& k : kinds) {

@@ -11,6 +11,7 @@
 #include <GL/freeglut.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>

@@ -6,6 +6,7 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 

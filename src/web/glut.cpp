@@ -1,5 +1,7 @@
 // GLUT on a page: the canvas is the window, the browser's animation frames run the main
 // loop, pointer, key and menu events come in from input.js through the exported web* calls.
+// The page runs the loop itself, not emscripten_set_main_loop: that keeps the runtime alive,
+// and an exit() from a frame or an event then reaches none of emscripten's exit hooks.
 #include "gl_state.h"
 #include "meshes.h"
 #include "webgl.h"
@@ -7,10 +9,10 @@
 #include <GL/glut.h>
 
 #include <emscripten.h>
+#include <emscripten/eventloop.h>
 
 extern "C" {
 // page.js
-int webLabEnded(void);
 int webBenchFrames(void);
 void webPassBegan(void);
 void webBenchFrameDrawn(void);
@@ -22,6 +24,7 @@ void webMenuCreate(int menu);
 void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);
 void webMenuAttach(int menu, int button);
+void webMainLoop(void);  // a webLoopPass in each animation frame from now on, until the lab ends
 }
 
 // ---- the window: its size and callbacks, and the redisplay flag
@@ -76,10 +79,6 @@ void glutSwapBuffers(void) { submitFrame(); }
 static void mainLoopPass()
 {
     webPassBegan();  // the page times the pass up to the frame's last WebGL call
-    if (webLabEnded()) {  // emscripten's runtime stops the loop on exit() too; this does not rely on it
-        emscripten_cancel_main_loop();
-        return;
-    }
     int width = webResizeAndClearCanvasWidth(), height = webResizeAndClearCanvasHeight();
     if (width != reshapedWidth || height != reshapedHeight) {
         reshapedWidth = width;
@@ -101,7 +100,11 @@ static void mainLoopPass()
 }
 
 // Never returns, as GLUT's does not: main's stack is unwound and the loop runs on.
-void glutMainLoop(void) { emscripten_set_main_loop(mainLoopPass, 0, 1); }
+void glutMainLoop(void)
+{
+    webMainLoop();
+    emscripten_unwind_to_js_event_loop();
+}
 
 int glutCreateMenu(void (*callback)(int))
 {
@@ -136,6 +139,8 @@ void glutSolidTorus(GLdouble innerRadius, GLdouble outerRadius, GLint sides, GLi
 
 // ---- events from the page
 extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void webLoopPass() { mainLoopPass(); }
 
 EMSCRIPTEN_KEEPALIVE void webMotion(int x, int y)
 {

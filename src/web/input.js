@@ -254,6 +254,16 @@ mergeInto(LibraryManager.library, {
     },
   },
 
+  // GLUT's loop: one pass an animation frame, called in as events are, while the lab runs.
+  webMainLoop__deps: ['$LabInput'],
+  webMainLoop: function () {
+    var pass = function () {
+      LabInput.call(function () { Module['_webLoopPass'](); });
+      if (Module.labEnded === undefined) requestAnimationFrame(pass);
+    };
+    requestAnimationFrame(pass);
+  },
+
   webPageSetup__deps: ['$LabInput'],
   webPageSetup: function (title) {
     document.title = UTF8ToString(title);

@@ -461,6 +461,4 @@ mergeInto(LibraryManager.library, {
     if (bench.drawn < bench.wanted) return;
     LabGL.benchDone(bench, performance.now() - bench.start, LabGL.programTimes.slice(1 - bench.wanted));
   },
-
-  webLabEnded: function () { return Module.labEnded !== undefined ? 1 : 0; },
 });

@@ -95,18 +95,21 @@ function labFailure(error) {
 
 Module.onRuntimeInitialized = function () { Module.labRuntimeReady = true; };
 
-// exit() from anywhere in the program, or an exception none caught: the page stops drawing
-// and says why. An unreadable image's message is the reader's own, as the native program
-// prints it.
-Module.quit = function (status, toThrow) {
-  if (Module.labEnded === undefined) {
-    Module.labEnded = status;
-    if (status === 0) labStop('The lab has ended.', 'ended');
-    else if (toThrow && toThrow.name === 'ExitStatus') labStop(Module.labErrors.join('\n'), 'failed');
-    else labStop(labFailure(toThrow), 'missing');
-  }
-  throw toThrow;
+// How the lab ended: exit()'s status, or the error none caught. Only the first ending
+// counts. An unreadable image's message is the reader's own, as the native program prints it.
+Module.labEnd = function (status, error) {
+  if (Module.labEnded !== undefined) return;
+  Module.labEnded = status;
+  if (status === 0) labStop('The lab has ended.', 'ended');
+  else if (!error || error.name === 'ExitStatus') labStop(Module.labErrors.join('\n'), 'failed');
+  else labStop(labFailure(error), 'missing');
 };
+
+// exit() from anywhere in the program: in main(), a frame or an event.
+Module.onExit = function (status) { Module.labEnd(status); };
+// An error none caught, in main(), a frame or an event, reaches the browser.
+window.addEventListener('error', function (e) { Module.labEnd(1, e.error || e.message); });
+window.addEventListener('unhandledrejection', function (e) { Module.labEnd(1, e.reason); });
 
 // A .wasm that does not load or compile, or the program's own abort(). Before the program
 // runs, the server is asked again what it answers for the site's files.

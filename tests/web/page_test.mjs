@@ -5,6 +5,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
+import { setDefaultResultOrder } from 'node:dns';
 import { once } from 'node:events';
 import { copyFileSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -13,6 +14,10 @@ import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { serve } from '../../tools/web/web_serve.mjs';
 import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
+
+// The server listens on 127.0.0.1 and names it localhost, as browsers take it. Node's own
+// fetch tries only the first address of a name in Node 18 (Debian 12's), which is ::1.
+setDefaultResultOrder('ipv4first');
 
 const PHONE = { viewport: { width: 390, height: 844 }, deviceScaleFactor: 3, hasTouch: true, isMobile: true };
 const PHONE_DRAG = [[120, 120], [200, 180], 8];  // canvas points in CSS pixels, and the steps
@@ -174,9 +179,13 @@ test('the server runs from a folder with a space in its name', async () => {
   symlinkSync(resolve('tools/web/web_serve.mjs'), join(dir, 'linked serve.mjs'));
   for (const name of ['web serve.mjs', 'linked serve.mjs']) {
     const server = spawn(process.execPath, [join(dir, name), SITE, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-    const address = String(await Promise.race([once(server.stdout, 'data'), once(server, 'exit').then(() => '')])).trim();
-    const page = address.startsWith('http') ? await (await fetch(address)).text() : '';
-    server.kill();
+    let page = '';
+    try {  // a server left running would keep the test runner waiting for ever
+      const address = String(await Promise.race([once(server.stdout, 'data'), once(server, 'exit').then(() => '')])).trim();
+      page = address.startsWith('http') ? await (await fetch(address)).text() : '';
+    } finally {
+      server.kill();
+    }
     assert.match(page, /<canvas id="lab"/, `${name} serves`);
   }
   rmSync(dir, { recursive: true });

@@ -25,24 +25,13 @@ static void stop(pid_t lab)
     waitpid(lab, nullptr, 0);
 }
 
-int main(int argc, char** argv)
+// The whole run on an open display, which the caller closes whatever the outcome.
+static int shoot(Display* dpy, const char* out, double timeout, char** program)
 {
-    if (argc < 4) {
-        fprintf(stderr, "usage: lab-shot OUT.ppm TIMEOUT PROGRAM [ARGS...]\n");
-        return 2;
-    }
-    const char* out = argv[1];
-    double timeout = atof(argv[2]);
-    unlink(out);  // a picture left from an earlier run must not pass for this one's
-    Display* dpy = openDisplay();
-    if (!dpy) {
-        fprintf(stderr, "lab-shot: cannot open the X display\n");
-        return 1;
-    }
     pid_t lab = fork();
     if (lab == 0) {
-        execv(argv[3], argv + 3);
-        perror(argv[3]);
+        execv(program[0], program);
+        perror(program[0]);
         _exit(127);
     }
     Window w = 0;
@@ -63,4 +52,23 @@ int main(int argc, char** argv)
     stop(lab);
     fprintf(stderr, "lab-shot: no frame of \"%s\" within %g s\n", TITLE, timeout);
     return 1;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        fprintf(stderr, "usage: lab-shot OUT.ppm TIMEOUT PROGRAM [ARGS...]\n");
+        return 2;
+    }
+    const char* out = argv[1];
+    double timeout = atof(argv[2]);
+    unlink(out);  // a picture left from an earlier run must not pass for this one's
+    Display* dpy = openDisplay();
+    if (!dpy) {
+        fprintf(stderr, "lab-shot: cannot open the X display\n");
+        return 1;
+    }
+    int status = shoot(dpy, out, timeout, argv + 3);
+    XCloseDisplay(dpy);
+    return status;
 }
