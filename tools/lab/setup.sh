@@ -25,6 +25,7 @@ x11-utils          program     xdpyinfo                xdpyinfo              xor
 libgtest-dev       pkg-config  gtest                   gtest-devel           gtest               gtest
 libxtst-dev        pkg-config  xtst                    libXtst-devel         libxtst             libXtst-devel
 xdotool            program     xdotool                 xdotool               xdotool             xdotool
+ninja-build        program     ninja                   ninja-build           ninja               ninja
 clang              program     clang                   clang                 clang               clang
 libclang-rt-dev    sanitizers  clang                   compiler-rt           compiler-rt         compiler-rt
 dpkg-dev           program     dpkg-shlibdeps          dpkg-dev              dpkg                dpkg
@@ -53,8 +54,8 @@ OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE
 PACKAGES=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
           libx11-dev xvfb imagemagick x11-utils)
 # The tests' own toolchain: GoogleTest, XTest and xdotool to drive the lab, clang for the
-# sanitizer and fuzzing builds.
-TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev)
+# sanitizer and fuzzing builds, Ninja for the check that ./lab builds with any generator.
+TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-build)
 # Making and checking the Debian package: dpkg-shlibdeps (for cpack's dependency list),
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
