@@ -55,6 +55,7 @@ if(NOT OSTREL_SANITIZE)
   target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
     LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}"
     OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
+  add_dependencies(windows-tests ostrel-lab lab-shot lab-pose)
   add_test(NAME windows-tests COMMAND windows-tests)
   set_tests_properties(windows-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "no Windows zip: ")
 
