@@ -71,8 +71,12 @@ endif()
 
 # A build folder anywhere runs its program as an unpacked one does: the images sit beside
 # it in data/, a link to the repository's, so an edited image shows at once.
+# Where no link can be made (Windows without the right to make one), a copy.
 if(NOT CMAKE_BINARY_DIR STREQUAL CMAKE_SOURCE_DIR)
-  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC)
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/data SYMBOLIC RESULT noLink)
+  if(noLink)
+    file(COPY ${CMAKE_SOURCE_DIR}/data/ DESTINATION ${CMAKE_BINARY_DIR}/data)
+  endif()
 endif()
 
 # ---- tools: the image tools a user runs, built always
@@ -105,9 +109,3 @@ endif()
 add_executable(tga-bench ${helperDefault} tools/bench/tga_bench.cpp)
 target_link_libraries(tga-bench PRIVATE ostrel-tga)
 
-if(OSTREL_FUZZ)
-  add_executable(tga-fuzz tests/fuzz_tga.cpp src/texture/tga.cpp)
-  target_include_directories(tga-fuzz PRIVATE src)
-  target_compile_options(tga-fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_options(tga-fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-endif()

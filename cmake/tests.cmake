@@ -1,20 +1,25 @@
 # The tests: GoogleTest, Mesa in a real GLUT window, the program driven through X, the
 # package installed and unpacked, ./lab itself. They need a display (./lab test starts Xvfb).
+# Each test's group is its label; each names the build step of the programs it starts.
 enable_testing()
+include(cmake/build-steps.cmake)
 
 add_test(NAME layers COMMAND ${CMAKE_SOURCE_DIR}/tests/check-layers ${CMAKE_SOURCE_DIR})
 include(GoogleTest)
 
 add_executable(tga-tests tests/tga_test.cpp tests/tga_hostile_test.cpp)
 target_link_libraries(tga-tests PRIVATE ostrel-tga GTest::gtest_main)
-# Each case a ctest test of its own, named under its program: tga-tests.Suite.Case.
-gtest_discover_tests(tga-tests TEST_PREFIX tga-tests. WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
-  PROPERTIES ENVIRONMENT "OSTREL_BUILD=${CMAKE_BINARY_DIR}")
+# Each case a ctest test of its own, named under its program: tga-tests.Suite.Case. Read
+# from the sources, so that ctest knows them before the program is built.
+gtest_add_tests(TARGET tga-tests TEST_PREFIX tga-tests. WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} TEST_LIST tgaCases)
+set_tests_properties(${tgaCases} PROPERTIES ENVIRONMENT "OSTREL_BUILD=${CMAKE_BINARY_DIR}")
+labTestsNeed(TARGETS tga-tests TESTS ${tgaCases})
 
 add_executable(gl-tests tests/gl_test.cpp tests/geometry_test.cpp tests/camera_test.cpp tests/lab_gl.cpp)
 target_compile_definitions(gl-tests PRIVATE OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
 target_link_libraries(gl-tests PRIVATE ostrel xgrab gl-probe GTest::gtest)
 add_test(NAME gl-tests COMMAND gl-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+labTestsNeed(TARGETS gl-tests TESTS gl-tests)
 
 # Draws the lab and the menu's font in its own GLUT window too, to compare with the program's.
 add_executable(e2e-tests tests/e2e_test.cpp tests/lab_gl.cpp tests/lab_process.cpp)
@@ -22,7 +27,8 @@ target_link_libraries(e2e-tests PRIVATE ostrel gl-probe X11::Xtst GTest::gtest_m
 target_compile_definitions(e2e-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
   OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" MAKE_IMAGES="$<TARGET_FILE:make-images>" LAB_SHOT="$<TARGET_FILE:lab-shot>")
 add_test(NAME e2e-tests COMMAND e2e-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-# What each test program starts, built with it: ./lab test NAME builds only the program it names.
+labTestsNeed(TARGETS e2e-tests TESTS e2e-tests)
+# What each test program starts, built with it: building the test's target is enough.
 add_dependencies(e2e-tests ostrel-lab make-images lab-shot)
 add_dependencies(tga-tests make-images)
 set_tests_properties(e2e-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
@@ -40,6 +46,7 @@ if(NOT OSTREL_SANITIZE)
   add_test(NAME deb COMMAND ${CMAKE_CPACK_COMMAND} -G DEB --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(deb PROPERTIES FIXTURES_SETUP deb)
+  labTestsNeed(TESTS deb)  # the whole tree: cpack installs all of it
 
   add_executable(install-tests tests/install_test.cpp tests/lab_process.cpp)
   target_link_libraries(install-tests PRIVATE xgrab ostrel-tga GTest::gtest_main)
@@ -48,16 +55,16 @@ if(NOT OSTREL_SANITIZE)
     OSTREL_VERSION="${PROJECT_VERSION}" CMAKE_COMMAND="${CMAKE_COMMAND}")
   add_test(NAME install-tests COMMAND install-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   set_tests_properties(install-tests PROPERTIES FIXTURES_REQUIRED deb TIMEOUT 600 RUN_SERIAL TRUE)
+  labTestsNeed(TARGETS install-tests TESTS install-tests)
 
-  # The Windows zip (build-windows/, the windows preset) run under Wine against this build.
+  # The Windows zip (build-windows/, the windows preset) run under Wine against this build:
+  # a test of the Windows tree (cmake/windows-tests.cmake), which builds this program here.
   add_executable(windows-tests tests/windows_test.cpp tests/lab_process.cpp)
   target_link_libraries(windows-tests PRIVATE xgrab GTest::gtest_main)
   target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
     LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}"
     OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
   add_dependencies(windows-tests ostrel-lab lab-shot lab-pose)
-  add_test(NAME windows-tests COMMAND windows-tests)
-  set_tests_properties(windows-tests PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE SKIP_REGULAR_EXPRESSION "no Windows zip: ")
 
   add_test(NAME lintian COMMAND lintian --fail-on error ${OSTREL_DEB})
   set_tests_properties(lintian PROPERTIES FIXTURES_REQUIRED deb)
@@ -69,6 +76,7 @@ if(NOT OSTREL_SANITIZE)
   # The plain CMake build, elsewhere, without GoogleTest or freeglut.
   add_test(NAME plain-build COMMAND ${CMAKE_SOURCE_DIR}/tests/plain-build ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
   set_tests_properties(plain-build PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+  labTestsNeed(TARGETS lab-shot ostrel-lab TESTS plain-build)
 
   # Software centres' view of the lab: a menu entry with nothing to say against it (hints
   # included), metadata that validates without the network.
@@ -89,18 +97,54 @@ add_test(NAME bench-counts COMMAND lab-bench --frames ${SOAK_FRAMES} --orbit WOR
 set_tests_properties(bench-counts PROPERTIES
   PASS_REGULAR_EXPRESSION "\"frames\": ${SOAK_FRAMES}, .*\"textures\": 7, \"menus\": 5, \"quadrics\": 1,"
   FAIL_REGULAR_EXPRESSION "LeakSanitizer|AddressSanitizer|runtime error")
+labTestsNeed(TARGETS lab-bench TESTS bench-counts)
 
 # ---- the browser build's portable parts (solids, image scaling), held natively against freeglut and GLU
 add_executable(web-native-tests tests/web_native_test.cpp src/web/solids.cpp src/web/scale.cpp)
 target_link_libraries(web-native-tests PRIVATE ostrel GTest::gtest)
 add_test(NAME web-native-tests COMMAND web-native-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+labTestsNeed(TARGETS web-native-tests TESTS web-native-tests)
 
 # The browser build's GL layer on its own, the page's calls caught: what each frame hands over
 add_executable(web-gl-tests tests/web_gl_test.cpp src/web/gl.cpp src/web/meshes.cpp src/web/solids.cpp)
 target_include_directories(web-gl-tests BEFORE PRIVATE src/web/include src)
 target_link_libraries(web-gl-tests PRIVATE GTest::gtest_main)
 add_test(NAME web-gl-tests COMMAND web-gl-tests)
+labTestsNeed(TARGETS web-gl-tests TESTS web-gl-tests)
 
-# The tests choose their images themselves: a developer's own OSTREL_LAB_DATA must not steer them.
+# Each test's label is its group, the name before its first dot: ctest -L e2e-tests.
 get_property(labTests DIRECTORY PROPERTY TESTS)
-set_property(TEST ${labTests} APPEND PROPERTY ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)
+foreach(test ${labTests})
+  string(REGEX REPLACE "^build:|[.].*" "" group ${test})
+  set_property(TEST ${test} PROPERTY LABELS ${group})
+endforeach()
+
+# Under the sanitizers, LeakSanitizer reports at exit. Mesa's driver is preloaded so that it
+# stays mapped then and the stacks name it, as the suppressions match it by library: in Mesa
+# 25 swrast_dri.so is a loader and the driver is libgallium; before, swrast_dri.so itself.
+if(OSTREL_SANITIZE)
+  file(GLOB mesaDriver /usr/lib/*/libgallium-*.so)
+  if(NOT mesaDriver)
+    file(GLOB mesaDriver /usr/lib/*/dri/swrast_dri.so)
+  endif()
+  set(sanitizerEnvironment ASAN_OPTIONS=detect_leaks=1
+    "LSAN_OPTIONS=suppressions='${CMAKE_SOURCE_DIR}/tests/lsan.supp':print_suppressions=0")
+  if(mesaDriver)
+    list(GET mesaDriver 0 mesaDriver)
+    list(APPEND sanitizerEnvironment LD_PRELOAD=${mesaDriver})
+  else()
+    message(WARNING "Mesa's driver (libgallium-*.so, dri/swrast_dri.so) is not in /usr/lib/*/: "
+      "LeakSanitizer's stacks may then name no library, and its suppressions not match")
+  endif()
+  foreach(test ${labTests})
+    if(NOT test MATCHES "^build:")
+      set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT ${sanitizerEnvironment})
+    endif()
+  endforeach()
+endif()
+labTestsOwnEnvironment()
+
+# The tests' names, for ./lab test NAME to refuse a name no test has before it builds.
+list(FILTER labTests EXCLUDE REGEX "^build:")
+list(JOIN labTests "\n" names)
+file(WRITE ${CMAKE_BINARY_DIR}/test-names.txt "${names}\n")

@@ -32,3 +32,24 @@ endwhile()
 target_link_options(ostrel-lab PRIVATE
   -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1)
 set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
+
+# The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
+# which ./lab runs), its pictures held against the native program's, built in the native
+# tree first. TAP into the build folder, where each failed case is a "not ok" line.
+enable_testing()
+include(cmake/build-steps.cmake)
+set(OSTREL_CHROMIUM /usr/bin/chromium CACHE FILEPATH "The Chromium the browser tests drive")
+labNativeStep(build:native-browser ostrel-lab lab-pose tga-to-ppm)
+labBuildStep(build:browser ${CMAKE_BINARY_DIR})
+# Debian's emscripten finds its JavaScript modules there, which a node not Debian's does not search.
+if(IS_DIRECTORY /usr/share/nodejs)
+  set_property(TEST build:browser PROPERTY ENVIRONMENT_MODIFICATION NODE_PATH=path_list_append:/usr/share/nodejs)
+endif()
+add_test(NAME browser COMMAND node --test --test-reporter=spec --test-reporter-destination=stdout
+  --test-reporter=tap --test-reporter-destination=${CMAKE_BINARY_DIR}/browser-tests.tap
+  tests/web/lab_browser_test.mjs tests/web/page_test.mjs WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+set_tests_properties(browser PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE
+  FIXTURES_REQUIRED "build:native-browser;build:browser" ENVIRONMENT
+  "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM}")
+set_tests_properties(browser build:native-browser build:browser PROPERTIES LABELS browser)
+labTestsOwnEnvironment()

@@ -33,7 +33,7 @@ static const char* const SEPARATORS = "/";
 #endif
 static const char* const LOCAL_DATA = "data";
 static const char* const SHIPPED_DATA[] = {
-    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip)
+    LAB_DATA_FROM_BIN,  // installed: ../share/ostrel-lab/data (on Windows data, as in its zip), or a folder of its own
     "data",             // beside the program: a build folder's link to the repository's images
 };
 
@@ -84,6 +84,7 @@ static std::string namedFolder()
 // it plainly (the program's own path has no links in it to make that differ).
 static std::string fromProgram(std::string folder, const char* relative)
 {
+    if (relative[0] == '/') return relative;  // an install folder given whole stays whole
     for (; strncmp(relative, "../", 3) == 0 && folder.find_last_of(SEPARATORS) != std::string::npos; relative += 3)
         folder.erase(folder.find_last_of(SEPARATORS));
     return folder + SEPARATOR + relative;

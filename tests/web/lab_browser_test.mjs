@@ -7,7 +7,7 @@
 import { execFileSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { SITE, WEB_BUILD, animationFrames, canvasPicture, closeSite, drag, drawn, ended, frames, openMenu, openPage, openSite, pick, settle, still, webglRenderer } from './browser.mjs';
@@ -244,7 +244,7 @@ describe('an image the lab cannot read', () => {
     if (bytes) writeFileSync(join(dir, 'data/carpet.tga'), bytes);
     let stderr = '';
     try {
-      execFileSync(join(process.cwd(), NATIVE, 'tga-to-ppm'), ['data/carpet.tga', 'out.ppm'], { cwd: dir, stdio: 'pipe' });
+      execFileSync(resolve(NATIVE, 'tga-to-ppm'), ['data/carpet.tga', 'out.ppm'], { cwd: dir, stdio: 'pipe' });
     } catch (e) {
       stderr = e.stderr.toString();
     }
