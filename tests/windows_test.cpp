@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 #include "lab_process.h"
 #include "xgrab.h"
+#include <X11/Xutil.h>  // NormalState
 #include <algorithm>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,14 +53,29 @@ long differsFrom(Window w, const std::string& picture)
     return differing;
 }
 
+// Wine 10 holds back a window's next mapping or unmapping until a window manager has answered
+// the last by setting WM_STATE; Xvfb has no manager, so the menu would stay up for good (and
+// then never open again). This answers as any manager would.
+void managed(Window w, long state)
+{
+    Atom wmState = XInternAtom(dpy, "WM_STATE", False);
+    long value[2] = {state, None};
+    XChangeProperty(dpy, w, wmState, wmState, 32, PropModeReplace, (unsigned char*)value, 2);
+    XSync(dpy, False);
+}
+
 // freeglut's menu on Windows opens on the press and picks on a click: entries 16 pixels apart.
 // Some Wines leave the menu up a while after the pick: what follows waits for it to go.
 void choose(int entry)
 {
     xdo("mousemove 200 200 click 3");
-    ASSERT_NE(findWindow(dpy, "freeglut menu", 30), 0u);
+    Window menu = findWindow(dpy, "freeglut menu", 30);
+    ASSERT_NE(menu, 0u);
+    managed(menu, NormalState);
     xdo("mousemove 220 " + std::to_string(200 + 2 + 16 * entry + 8) + " click 1");
     for (double end = secondsNow() + 30; findWindow(dpy, "freeglut menu", 0) && secondsNow() < end;) sleepSeconds(0.1);
+    ASSERT_EQ(findWindow(dpy, "freeglut menu", 0), 0u) << "the menu still up 30 s after the pick";
+    managed(menu, WithdrawnState);
 }
 
 // A Windows path as the lab names it: Wine's drive Z: is /.
