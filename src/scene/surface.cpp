@@ -97,8 +97,10 @@ static std::string shippedFolder()
 {
     std::string program;
     if (!programFolder(program)) return "";
-    for (const char* folder : SHIPPED_DATA)
-        if (exists(fromProgram(program, folder), true)) return fromProgram(program, folder);
+    for (const char* folder : SHIPPED_DATA) {
+        std::string path = fromProgram(program, folder);
+        if (exists(path, true)) return path;
+    }
     return "";
 }
 
