@@ -23,8 +23,8 @@ function(labTestsNeed)
 endfunction()
 
 # labNativeStep(NAME TARGET... [CONFIGURE option...]): a tree of another kind (the page, the
-# Windows build) tested against the native programs: NAME configures the native tree (a
-# configured one keeps its cache but for the options given) and builds TARGETs there.
+# Windows build) tested against the native programs: NAME configures the native tree from its
+# preset (a configured one keeps its cache but for the options given) and builds TARGETs there.
 set(OSTREL_NATIVE_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH "The native build the tests compare with")
 function(labNativeStep name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "CONFIGURE")
@@ -32,6 +32,21 @@ function(labNativeStep name)
     "-DOPTIONS=${arg_CONFIGURE}" "-DTARGETS=${arg_UNPARSED_ARGUMENTS}" -DJOBS=${labJobs}
     -P ${CMAKE_SOURCE_DIR}/cmake/native-step.cmake)
   set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name} RESOURCE_LOCK ${OSTREL_NATIVE_BUILD} TIMEOUT 3600)
+endfunction()
+
+# The tests' own X server (tools/x/display), a fixture: a test that draws runs its command
+# through ${labOnDisplay} and is named to labNeedsDisplay. With or without a display of the
+# user's, ctest alone runs them as ./lab test does.
+set(labDisplayFile ${CMAKE_BINARY_DIR}/Testing/display)
+set(labOnDisplay ${CMAKE_SOURCE_DIR}/tools/x/display run ${labDisplayFile})
+function(labNeedsDisplay)
+  if(NOT TEST display)
+    add_test(NAME display COMMAND ${CMAKE_SOURCE_DIR}/tools/x/display start ${labDisplayFile})
+    add_test(NAME display-end COMMAND ${CMAKE_SOURCE_DIR}/tools/x/display stop ${labDisplayFile})
+    set_tests_properties(display PROPERTIES FIXTURES_SETUP display)
+    set_tests_properties(display-end PROPERTIES FIXTURES_CLEANUP display)
+  endif()
+  set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED display)
 endfunction()
 
 # What a developer's shell holds must not steer the tests: they choose their images themselves.

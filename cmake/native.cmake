@@ -7,13 +7,27 @@ if(WIN32)
   # put beside the program.
   find_package(OpenGL)
   find_package(FreeGLUT CONFIG QUIET)
+  # Cross-built on Debian, freeglut for Windows is built from Debian's source of the native
+  # one, once per tree, where the windows preset looks for it.
+  set(freeglutBuilt ${CMAKE_BINARY_DIR}/freeglut)
+  if(NOT TARGET FreeGLUT::freeglut_static AND CMAKE_CROSSCOMPILING AND CMAKE_HOST_UNIX
+     AND NOT EXISTS ${freeglutBuilt}/lib/cmake/FreeGLUT/FreeGLUTConfig.cmake)
+    message(STATUS "Building freeglut for Windows into ${freeglutBuilt}")
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/windows/build-freeglut ${freeglutBuilt} RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "freeglut for Windows could not be built (tools/windows/build-freeglut said why above)")
+    endif()
+  endif()
+  if(NOT TARGET FreeGLUT::freeglut_static)
+    find_package(FreeGLUT CONFIG QUIET PATHS ${freeglutBuilt} NO_DEFAULT_PATH)
+  endif()
   if(TARGET FreeGLUT::freeglut_static)
     set(LAB_GLUT FreeGLUT::freeglut_static)
   else()
     find_package(GLUT)
     set(LAB_GLUT GLUT::GLUT)
   endif()
-  set(noGlut "freeglut for Windows not found: ./lab windows builds it into build-windows/freeglut/ "
+  set(noGlut "freeglut for Windows not found: cross-built on Debian, the tree builds it into freeglut/ "
     "(MSYS2: pacman -S mingw-w64-x86_64-freeglut)")
   if(MINGW)
     add_link_options(-static)  # winpthread too, which the posix thread model's libstdc++ uses

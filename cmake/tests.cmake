@@ -1,5 +1,5 @@
 # The tests: GoogleTest, Mesa in a real GLUT window, the program driven through X, the
-# package installed and unpacked, ./lab itself. They need a display (./lab test starts Xvfb).
+# package installed and unpacked, ./lab itself. Those that draw run on the tests' own X server.
 # Each test's group is its label; each names the build step of the programs it starts.
 enable_testing()
 include(cmake/build-steps.cmake)
@@ -18,7 +18,7 @@ labTestsNeed(TARGETS tga-tests TESTS ${tgaCases})
 add_executable(gl-tests tests/gl_test.cpp tests/geometry_test.cpp tests/camera_test.cpp tests/lab_gl.cpp)
 target_compile_definitions(gl-tests PRIVATE OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
 target_link_libraries(gl-tests PRIVATE ostrel xgrab gl-probe GTest::gtest)
-add_test(NAME gl-tests COMMAND gl-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+add_test(NAME gl-tests COMMAND ${labOnDisplay} $<TARGET_FILE:gl-tests> WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 labTestsNeed(TARGETS gl-tests TESTS gl-tests)
 
 # Draws the lab and the menu's font in its own GLUT window too, to compare with the program's.
@@ -26,7 +26,7 @@ add_executable(e2e-tests tests/e2e_test.cpp tests/lab_gl.cpp tests/lab_process.c
 target_link_libraries(e2e-tests PRIVATE ostrel gl-probe X11::Xtst GTest::gtest_main)
 target_compile_definitions(e2e-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
   OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" MAKE_IMAGES="$<TARGET_FILE:make-images>" LAB_SHOT="$<TARGET_FILE:lab-shot>")
-add_test(NAME e2e-tests COMMAND e2e-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+add_test(NAME e2e-tests COMMAND ${labOnDisplay} $<TARGET_FILE:e2e-tests> WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 labTestsNeed(TARGETS e2e-tests TESTS e2e-tests)
 # What each test program starts, built with it: building the test's target is enough.
 add_dependencies(e2e-tests ostrel-lab make-images lab-shot)
@@ -53,17 +53,22 @@ if(NOT OSTREL_SANITIZE)
   target_compile_definitions(install-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>"
     OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" OSTREL_BUILD="${CMAKE_BINARY_DIR}" OSTREL_DEB="${OSTREL_DEB}"
     OSTREL_VERSION="${PROJECT_VERSION}" CMAKE_COMMAND="${CMAKE_COMMAND}")
-  add_test(NAME install-tests COMMAND install-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  add_test(NAME install-tests COMMAND ${labOnDisplay} $<TARGET_FILE:install-tests> WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   set_tests_properties(install-tests PROPERTIES FIXTURES_REQUIRED deb TIMEOUT 600 RUN_SERIAL TRUE)
   labTestsNeed(TARGETS install-tests TESTS install-tests)
 
-  # The Windows zip (build-windows/, the windows preset) run under Wine against this build:
-  # a test of the Windows tree (cmake/windows-tests.cmake), which builds this program here.
+  # The Windows zip run under Wine against this build: a test of the Windows tree
+  # (cmake/windows-tests.cmake), which builds this program here, naming itself.
+  set(OSTREL_WINDOWS_BUILD ${CMAKE_SOURCE_DIR}/build-windows CACHE PATH "The Windows build whose zip windows-tests runs")
+  find_program(OSTREL_WINE wine)
+  if(NOT OSTREL_WINE)
+    set(OSTREL_WINE /usr/bin/wine)  # where Debian's wine puts it: windows-tests then says it is missing
+  endif()
   add_executable(windows-tests tests/windows_test.cpp tests/lab_process.cpp)
   target_link_libraries(windows-tests PRIVATE xgrab GTest::gtest_main)
   target_compile_definitions(windows-tests PRIVATE OSTREL_BINARY="$<TARGET_FILE:ostrel-lab>" LAB_SHOT="$<TARGET_FILE:lab-shot>"
-    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${CMAKE_SOURCE_DIR}/build-windows" OSTREL_VERSION="${PROJECT_VERSION}"
-    OSTREL_SOURCE="${CMAKE_SOURCE_DIR}")
+    LAB_POSE="$<TARGET_FILE:lab-pose>" WINDOWS_BUILD="${OSTREL_WINDOWS_BUILD}" OSTREL_VERSION="${PROJECT_VERSION}"
+    OSTREL_SOURCE="${CMAKE_SOURCE_DIR}" WINE="${OSTREL_WINE}")
   add_dependencies(windows-tests ostrel-lab lab-shot lab-pose)
 
   add_test(NAME lintian COMMAND lintian --fail-on error ${OSTREL_DEB})
@@ -74,7 +79,7 @@ if(NOT OSTREL_SANITIZE)
   set_tests_properties(lab-commands PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
 
   # The plain CMake build, elsewhere, without GoogleTest or freeglut.
-  add_test(NAME plain-build COMMAND ${CMAKE_SOURCE_DIR}/tests/plain-build ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+  add_test(NAME plain-build COMMAND ${labOnDisplay} ${CMAKE_SOURCE_DIR}/tests/plain-build ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
   set_tests_properties(plain-build PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
   labTestsNeed(TARGETS lab-shot ostrel-lab TESTS plain-build)
 
@@ -93,7 +98,7 @@ if(OSTREL_SANITIZE)
 else()
   set(SOAK_FRAMES 300)
 endif()
-add_test(NAME bench-counts COMMAND lab-bench --frames ${SOAK_FRAMES} --orbit WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+add_test(NAME bench-counts COMMAND ${labOnDisplay} $<TARGET_FILE:lab-bench> --frames ${SOAK_FRAMES} --orbit WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 set_tests_properties(bench-counts PROPERTIES
   PASS_REGULAR_EXPRESSION "\"frames\": ${SOAK_FRAMES}, .*\"textures\": 7, \"menus\": 5, \"quadrics\": 1,"
   FAIL_REGULAR_EXPRESSION "LeakSanitizer|AddressSanitizer|runtime error")
@@ -102,7 +107,7 @@ labTestsNeed(TARGETS lab-bench TESTS bench-counts)
 # ---- the browser build's portable parts (solids, image scaling), held natively against freeglut and GLU
 add_executable(web-native-tests tests/web_native_test.cpp src/web/solids.cpp src/web/scale.cpp)
 target_link_libraries(web-native-tests PRIVATE ostrel GTest::gtest)
-add_test(NAME web-native-tests COMMAND web-native-tests WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+add_test(NAME web-native-tests COMMAND ${labOnDisplay} $<TARGET_FILE:web-native-tests> WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 labTestsNeed(TARGETS web-native-tests TESTS web-native-tests)
 
 # The browser build's GL layer on its own, the page's calls caught: what each frame hands over
@@ -112,8 +117,15 @@ target_link_libraries(web-gl-tests PRIVATE GTest::gtest_main)
 add_test(NAME web-gl-tests COMMAND web-gl-tests)
 labTestsNeed(TARGETS web-gl-tests TESTS web-gl-tests)
 
-# Each test's label is its group, the name before its first dot: ctest -L e2e-tests.
+labNeedsDisplay(gl-tests e2e-tests bench-counts web-native-tests)
+if(NOT OSTREL_SANITIZE)
+  labNeedsDisplay(install-tests plain-build)
+endif()
+
+# Each test's label is its group, the name before its first dot: ctest -L e2e-tests. The X
+# server's fixture belongs to none: ctest adds it to whatever needs it.
 get_property(labTests DIRECTORY PROPERTY TESTS)
+list(FILTER labTests EXCLUDE REGEX "^display")
 foreach(test ${labTests})
   string(REGEX REPLACE "^build:|[.].*" "" group ${test})
   set_property(TEST ${test} PROPERTY LABELS ${group})
@@ -122,10 +134,12 @@ endforeach()
 # Under the sanitizers, LeakSanitizer reports at exit. Mesa's driver is preloaded so that it
 # stays mapped then and the stacks name it, as the suppressions match it by library: in Mesa
 # 25 swrast_dri.so is a loader and the driver is libgallium; before, swrast_dri.so itself.
+# The target's own architecture: beside Wine, another's Mesa is often installed too.
 if(OSTREL_SANITIZE)
-  file(GLOB mesaDriver /usr/lib/*/libgallium-*.so)
+  set(mesaLibraries /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+  file(GLOB mesaDriver ${mesaLibraries}/libgallium-*.so)
   if(NOT mesaDriver)
-    file(GLOB mesaDriver /usr/lib/*/dri/swrast_dri.so)
+    file(GLOB mesaDriver ${mesaLibraries}/dri/swrast_dri.so)
   endif()
   set(sanitizerEnvironment ASAN_OPTIONS=detect_leaks=1
     "LSAN_OPTIONS=suppressions='${CMAKE_SOURCE_DIR}/tests/lsan.supp':print_suppressions=0")
@@ -133,7 +147,7 @@ if(OSTREL_SANITIZE)
     list(GET mesaDriver 0 mesaDriver)
     list(APPEND sanitizerEnvironment LD_PRELOAD=${mesaDriver})
   else()
-    message(WARNING "Mesa's driver (libgallium-*.so, dri/swrast_dri.so) is not in /usr/lib/*/: "
+    message(WARNING "Mesa's driver (libgallium-*.so, dri/swrast_dri.so) is not in ${mesaLibraries}/: "
       "LeakSanitizer's stacks may then name no library, and its suppressions not match")
   endif()
   foreach(test ${labTests})
@@ -143,8 +157,3 @@ if(OSTREL_SANITIZE)
   endforeach()
 endif()
 labTestsOwnEnvironment()
-
-# The tests' names, for ./lab test NAME to refuse a name no test has before it builds.
-list(FILTER labTests EXCLUDE REGEX "^build:")
-list(JOIN labTests "\n" names)
-file(WRITE ${CMAKE_BINARY_DIR}/test-names.txt "${names}\n")

@@ -1,4 +1,4 @@
-# The browser build (emcmake cmake --preset web): the program alone, the lab's own sources
+# The browser build (cmake --preset web): the program alone, the lab's own sources
 # unchanged over src/web's GL, GLU and GLUT, as a static site in site/ of the build folder,
 # apart from CMake's own files (whose logs hold absolute paths).
 set(SITE ${CMAKE_BINARY_DIR}/site)
@@ -34,22 +34,35 @@ target_link_options(ostrel-lab PRIVATE
 set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
 
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
-# which ./lab runs), its pictures held against the native program's, built in the native
-# tree first. TAP into the build folder, where each failed case is a "not ok" line.
+# a step of their own), its pictures held against the native program's, built in the native
+# tree first; on the tests' own X server, whose GL is the native program's. Each file of
+# tests/web/ a test: browser.lab_browser, browser.page.
 enable_testing()
 include(cmake/build-steps.cmake)
-set(OSTREL_CHROMIUM /usr/bin/chromium CACHE FILEPATH "The Chromium the browser tests drive")
+find_program(OSTREL_CHROMIUM NAMES chromium chromium-browser)
+if(NOT OSTREL_CHROMIUM)
+  set(OSTREL_CHROMIUM /usr/bin/chromium)  # where Debian's is: the tests then say it is missing
+endif()
+find_program(OSTREL_NPM npm)
+if(NOT OSTREL_NPM)
+  set(OSTREL_NPM npm)  # the step then fails naming it
+endif()
 labNativeStep(build:native-browser ostrel-lab lab-pose tga-to-ppm)
 labBuildStep(build:browser ${CMAKE_BINARY_DIR})
-# Debian's emscripten finds its JavaScript modules there, which a node not Debian's does not search.
-if(IS_DIRECTORY /usr/share/nodejs)
-  set_property(TEST build:browser PROPERTY ENVIRONMENT_MODIFICATION NODE_PATH=path_list_append:/usr/share/nodejs)
-endif()
-add_test(NAME browser COMMAND node --test --test-reporter=spec --test-reporter-destination=stdout
-  --test-reporter=tap --test-reporter-destination=${CMAKE_BINARY_DIR}/browser-tests.tap
-  tests/web/lab_browser_test.mjs tests/web/page_test.mjs WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
-set_tests_properties(browser PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE
-  FIXTURES_REQUIRED "build:native-browser;build:browser" ENVIRONMENT
-  "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM}")
-set_tests_properties(browser build:native-browser build:browser PROPERTIES LABELS browser)
+add_test(NAME npm-ci COMMAND ${OSTREL_NPM} ci --no-audit --no-fund --loglevel=error
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/web)
+set_tests_properties(npm-ci PROPERTIES FIXTURES_SETUP npm-ci RESOURCE_LOCK ${CMAKE_SOURCE_DIR}/tests/web TIMEOUT 600)
+file(GLOB browserTests RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS tests/web/*_test.mjs)
+foreach(file ${browserTests})
+  get_filename_component(name ${file} NAME_WE)
+  string(REGEX REPLACE "_test$" "" name ${name})
+  add_test(NAME browser.${name} COMMAND ${labOnDisplay} node --test --test-reporter=spec ${file}
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+  set_tests_properties(browser.${name} PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE
+    FIXTURES_REQUIRED "build:native-browser;build:browser;npm-ci" ENVIRONMENT
+    "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM}")
+  labNeedsDisplay(browser.${name})
+  list(APPEND browserGroup browser.${name})
+endforeach()
+set_tests_properties(${browserGroup} build:native-browser build:browser npm-ci PROPERTIES LABELS browser)
 labTestsOwnEnvironment()

@@ -1,29 +1,33 @@
-# ./lab's set-up: the packages each command needs, installed with apt when missing, and
-# freeglut for Windows, built from Debian's source. Sourced by ./lab, from the repository root.
+# ./lab's set-up: what each command needs, found as itself and installed with apt when
+# missing. Sourced by ./lab, from the repository root.
 
-# ---- What ./lab needs. Each thing is looked for as itself (a program on PATH, a library's
-# pkg-config module, a file, clang linking with its sanitizers), not as a package, so that a
-# system with everything installed by any means goes straight to building. A row: the Debian
-# package bringing it (the name the lists below use; each is in Debian 12 and 13), how it is
-# found, and the package bringing it with dnf (Fedora), pacman (Arch) and zypper (openSUSE),
-# "-" where none is known. Where something is missing, apt installs the Debian packages;
-# without apt, one line names what is missing and those packages.
+# ---- this file's state
+# What ./lab needs. Each thing is looked for as itself, the way the build and the tests find
+# it, not as a package, so that a system with everything installed by any means goes
+# straight to building:
+#   program      a program on PATH (the tests find theirs on PATH too)
+#   header       a header and its library, as the compiler finds them (CMake asks it the same)
+#   file         a file, any of the patterns split by |
+#   sanitizers   clang linking a fuzzer with the sanitizers, whose runtimes' names change
+#   imagemagick  a convert or magick on PATH whose -version says ImageMagick
+# A row: the Debian package bringing it (the name the lists below use; each is in Debian 12
+# and 13), how it is found, and the package bringing it with dnf (Fedora), pacman (Arch) and
+# zypper (openSUSE), "-" where none is packaged (NEED_INSTEAD then says what to do).
 NEEDS='
 # Debian package   found as    what                    dnf                   pacman              zypper
 g++                program     g++                     gcc-c++               gcc                 gcc-c++
 cmake              program     cmake                   cmake                 cmake               cmake
 make               program     make                    make                  make                make
-pkg-config         program     pkg-config              pkgconf-pkg-config    pkgconf             pkgconf-pkg-config
-freeglut3-dev      pkg-config  glut                    freeglut-devel        freeglut            freeglut-devel
-libglu1-mesa-dev   pkg-config  glu                     mesa-libGLU-devel     glu                 glu-devel
-libgl1-mesa-dev    pkg-config  gl                      mesa-libGL-devel      libglvnd            Mesa-libGL-devel
+freeglut3-dev      header      GL/glut.h:glut          freeglut-devel        freeglut            freeglut-devel
+libglu1-mesa-dev   header      GL/glu.h:GLU            mesa-libGLU-devel     glu                 glu-devel
+libgl1-mesa-dev    header      GL/gl.h:GL              mesa-libGL-devel      libglvnd            Mesa-libGL-devel
 libgl1-mesa-dri    file        /usr/lib/*/dri/swrast_dri.so|/usr/lib*/dri/swrast_dri.so mesa-dri-drivers mesa Mesa-dri
-libx11-dev         pkg-config  x11                     libX11-devel          libx11              libX11-devel
+libx11-dev         header      X11/Xlib.h:X11          libX11-devel          libx11              libX11-devel
 xvfb               program     Xvfb                    xorg-x11-server-Xvfb  xorg-server-xvfb    xorg-x11-server-Xvfb
-imagemagick        program     convert                 ImageMagick           imagemagick         ImageMagick
+imagemagick        imagemagick ImageMagick             ImageMagick           imagemagick         ImageMagick
 x11-utils          program     xdpyinfo                xdpyinfo              xorg-xdpyinfo       xdpyinfo
-libgtest-dev       pkg-config  gtest                   gtest-devel           gtest               gtest
-libxtst-dev        pkg-config  xtst                    libXtst-devel         libxtst             libXtst-devel
+libgtest-dev       header      gtest/gtest.h:gtest     gtest-devel           gtest               gtest
+libxtst-dev        header      X11/extensions/XTest.h:Xtst libXtst-devel     libxtst             libXtst-devel
 xdotool            program     xdotool                 xdotool               xdotool             xdotool
 ninja-build        program     ninja                   ninja-build           ninja               ninja
 clang              program     clang                   clang                 clang               clang
@@ -48,10 +52,21 @@ while read -r deb kind what dnf pacman zypper; do
     NEED_CHECK[$deb]="$kind $what" NEED_ELSEWHERE[$deb]="$dnf $pacman $zypper"
 done <<<"$NEEDS"
 OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE's order
+# What is looked for, as a user would name it, where the row's own word is a file or header.
+declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-mesa-dev]=OpenGL
+    [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
+    [libclang-rt-dev]="clang's sanitizer runtimes" [g++-mingw-w64-x86-64-posix]="MinGW-w64's g++"
+    [googletest]="GoogleTest's source" [wine64]="64-bit Wine")
+# Where a system packages it not: what to do instead.
+declare -A NEED_INSTEAD=(
+    [googletest]="unpack GoogleTest's source release into /usr/src/googletest (the Windows tests build it)"
+    [lintian]="lintian, Debian's package checker, is Perl: install it from its source, or run ./lab test on Debian"
+    [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
+IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
 # Building and running the lab, and its picture when there is no display (Xvfb, xdpyinfo
 # to see it up, ImageMagick for the PNG; lab-shot needs only Xlib).
-PACKAGES=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+PACKAGES=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
           libx11-dev xvfb imagemagick x11-utils)
 # The tests' own toolchain: GoogleTest, XTest and xdotool to drive the lab, clang for the
 # sanitizer and fuzzing builds, Ninja for the check that ./lab builds with any generator.
@@ -59,33 +74,41 @@ TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-buil
 # Making and checking the Debian package: dpkg-shlibdeps (for cpack's dependency list),
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
-
 # The browser build and its tests: Debian's emscripten and Node.js (any node serves); the
 # tests add Debian's Chromium and npm for playwright-core.
 WEB_PACKAGES=(emscripten cmake make nodejs)
 WEB_TEST_PACKAGES=(chromium npm)
-
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
 # zip's program in the tests. Only the 64-bit toolchain: the metapackage mingw-w64 brings the
 # 32-bit ones too, some 750 MB unused. ImageMagick makes the program's icon; the tests
 # cross-build GoogleTest from its sources.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix cmake make dpkg-dev freeglut3-dev imagemagick)
 WINDOWS_TEST_PACKAGES=(wine wine64 googletest)
-
-setup() { install_missing "${PACKAGES[@]}" "$@"; }  # setup [extra packages...]
+APT_RETRY=5  # seconds between looks at a held apt lock
 
 has_need() {  # has_need PACKAGE: what the package brings is there
     local kind what pattern patterns
     read -r kind what <<<"${NEED_CHECK[$1]:-}"
     case $kind in
         program) command -v "$what" >/dev/null ;;
-        pkg-config) command -v pkg-config >/dev/null && pkg-config --exists "$what" ;;
+        header) compiles_with "${what%%:*}" "${what#*:}" ;;
         file) IFS='|' read -ra patterns <<<"$what"
               for pattern in "${patterns[@]}"; do compgen -G "$pattern" >/dev/null && return 0; done
               return 1 ;;
         sanitizers) sanitizers_link "$what" ;;
-        *) say "no row for $1 in lab's NEEDS: how is it found?"; exit 1 ;;
+        imagemagick) find_imagemagick ;;
+        *) say "no row for $1 in the NEEDS of tools/lab/setup.sh: how is it found?"; exit 1 ;;
     esac
+}
+# A program including HEADER links with LIBRARY: what CMake's find modules look for, found
+# where the compiler finds them. Without a compiler, the header in the usual folders.
+compiles_with() {  # compiles_with HEADER LIBRARY
+    if ! command -v c++ >/dev/null; then
+        [[ -e /usr/include/$1 || -e /usr/local/include/$1 ]]
+        return
+    fi
+    printf '#include <%s>\nint main() { return 0; }\n' "$1" |
+        c++ -x c++ - -o /dev/null "-l$2" >/dev/null 2>&1
 }
 # The runtimes' files change names and folders from one clang to the next: linking finds them.
 sanitizers_link() {  # sanitizers_link CLANG
@@ -97,38 +120,54 @@ sanitizers_link() {  # sanitizers_link CLANG
     rm -rf "$dir"
     return "$status"
 }
+# Another program may be called convert (Windows' disk converter, a stand-in): the first
+# magick or convert on PATH that says it is ImageMagick is the one ./lab uses.
+find_imagemagick() {
+    local program
+    for program in $(type -ap magick convert); do
+        "$program" -version 2>/dev/null | grep -q ImageMagick || continue
+        IMAGEMAGICK=$program
+        return 0
+    done
+    return 1
+}
 need_name() {  # need_name PACKAGE: what is looked for, as the user would name it
     local kind what
     read -r kind what <<<"${NEED_CHECK[$1]}"
-    case $kind in
-        pkg-config) echo "$what (pkg-config)" ;;
-        file) what=${what%%|*}; echo "${what##*/}" ;;
-        sanitizers) echo "$what's sanitizer runtimes" ;;
-        *) echo "$what" ;;
-    esac
+    echo "${NEED_NAMES[$1]:-$what}"
 }
 
-# Without apt, what is missing and the packages that bring it elsewhere, in one line.
+# Without apt, what is missing and the packages that bring it elsewhere, in one line; where
+# a system packages a need not, what to do instead.
 missing_line() {  # missing_line PACKAGE...
-    local p i name names=() installs=() packages unknown elsewhere
+    local p i name names=() installs=() packages unpackaged elsewhere instead=()
     for p in "$@"; do names+=("$(need_name "$p")"); done
     for i in "${!OTHER_INSTALLS[@]}"; do
-        packages=() unknown=()
+        packages=()
         for p in "$@"; do
             read -ra elsewhere <<<"${NEED_ELSEWHERE[$p]}"
             name=${elsewhere[i]}
-            if [[ $name == - ]]; then unknown+=("$(need_name "$p")")
-            elif [[ " ${packages[*]} " != *" $name "* ]]; then packages+=("$name")
-            fi
+            [[ $name != - ]] || continue
+            [[ " ${packages[*]} " == *" $name "* ]] || packages+=("$name")
         done
-        installs+=("${OTHER_INSTALLS[i]}${packages[*]:+ ${packages[*]}}${unknown[*]:+ (no package known for ${unknown[*]})}")
+        ((${#packages[@]} == 0)) || installs+=("${OTHER_INSTALLS[i]} ${packages[*]}")
+    done
+    for p in "$@"; do
+        unpackaged=()
+        read -ra elsewhere <<<"${NEED_ELSEWHERE[$p]}"
+        for i in "${!OTHER_INSTALLS[@]}"; do
+            [[ ${elsewhere[i]} != - ]] || unpackaged+=("${OTHER_INSTALLS[i]%% *}")
+        done
+        ((${#unpackaged[@]} == 0)) || instead+=("$(need_name "$p") is not packaged for $(printf '%s\n' "${unpackaged[@]}" |
+            paste -sd/): ${NEED_INSTEAD[$p]}")
     done
     printf 'missing %s; without apt-get, install them yourself: %s' "$(printf '%s, ' "${names[@]}" | sed 's/, $//')" \
-        "$(printf '%s; ' "${installs[@]}" | sed 's/; $//')"
+        "$(printf '%s; ' "${installs[@]}" "${instead[@]}" | sed 's/; $//')"
 }
 
-# apt's messages in the C locale, so that a held lock reads the same in any language.
-install_missing() {  # install_missing PACKAGE...: those whose things are missing
+# Those whose things are missing, installed with apt, its messages in the C locale so that a
+# held lock reads the same in any language.
+install_needs() {  # install_needs PACKAGE...
     local p missing=() still=()
     for p in "$@"; do
         [[ " ${missing[*]} " == *" $p "* ]] || has_need "$p" || missing+=("$p")
@@ -146,7 +185,6 @@ install_missing() {  # install_missing PACKAGE...: those whose things are missin
     ((${#still[@]} == 0)) || { say "installed ${missing[*]}, but still missing: ${still[*]}"; exit 1; }
 }
 # Another apt (an upgrade, another ./lab) may hold apt's or dpkg's lock: wait, saying so once.
-APT_RETRY=5
 apt_waiting() {  # apt_waiting COMMAND...; its output only when it fails for another reason
     local err said=
     until err=$("$@" 2>&1 >/dev/null); do
@@ -155,76 +193,4 @@ apt_waiting() {  # apt_waiting COMMAND...; its output only when it fails for ano
         said=1
         sleep "$APT_RETRY"
     done
-}
-
-setup_web() { install_missing "${WEB_PACKAGES[@]}"; }
-
-# The browser tests: playwright-core from the lock file, Debian's Chromium.
-setup_browser() {
-    install_missing "${WEB_TEST_PACKAGES[@]}"
-    (cd tests/web && npm ci --no-audit --no-fund --loglevel=error >/dev/null) || { say "npm ci failed"; return 1; }
-}
-
-# ---- freeglut for Windows, where the windows preset looks for it: built from Debian's own
-# source of the freeglut the native build uses.
-FREEGLUT=build-windows/freeglut
-
-# apt-get source through an apt configuration of its own, whose one entry is the deb-src of
-# the archive that gave the installed freeglut3-dev: the machine's is left as it was.
-fetch_freeglut() {  # fetch_freeglut DIR
-    local dir=$1 version uri dist conf
-    version=$(dpkg-query -W -f='${Version}' freeglut3-dev)
-    read -r uri dist _ < <(apt-cache madison freeglut3-dev |
-        awk -F'|' -v v="$version" '{gsub(/ /, "", $2)} $2 == v {print $3; exit}') || true
-    [[ $dist == */* ]] || { say "no archive in apt's sources offers freeglut $version"; return 1; }
-    say "fetching Debian's source of freeglut $version with apt-get source (deb-src $uri ${dist%%/*} ${dist#*/})"
-    mkdir -p "$dir/apt/lists" "$dir/apt/cache" "$dir/apt/parts"
-    echo "deb-src $uri ${dist%%/*} ${dist#*/}" >"$dir/apt/sources.list"
-    for conf in "Etc::SourceList sources.list" "Etc::SourceParts parts" "State::Lists lists" "Cache cache"; do
-        echo "Dir::${conf% *} \"$ROOT/$dir/apt/${conf#* }\";"
-    done >"$dir/apt/apt.conf"
-    (cd "$dir" && export APT_CONFIG=apt/apt.conf && apt-get update && { apt-get source "freeglut=$version" ||
-        fetch_upstream_freeglut "$version" "$uri"; }) 3>&2 >"$dir/fetch.log" 2>&1 ||
-        { say "cannot fetch freeglut's source (log: $dir/fetch.log)"; return 1; }
-}
-# The archive has answered 404 for a .dsc its own index lists: then the upstream tarball of the
-# same version from the same pool (Debian's one patch is about the shared library, not built
-# here), checked against the index's SHA-256. Runs in fetch_freeglut's folder and apt set-up.
-fetch_upstream_freeglut() {  # fetch_upstream_freeglut VERSION URI
-    local pool file sha
-    read -r pool file sha < <(apt-cache showsrc freeglut | awk -v v="$1" 'BEGIN { RS = "" }
-        index("\n" $0 "\n", "\nVersion: " v "\n") {
-            n = split($0, line, "\n")
-            for (i = 1; i <= n; i++) {
-                if (line[i] ~ /^Directory: /) pool = substr(line[i], 12)
-                # the line of Checksums-Sha256 (mawk knows no {64})
-                if (split(line[i], f, " ") == 3 && length(f[1]) == 64 && f[3] ~ /[.]orig[.]tar[.]/) { sha = f[1]; file = f[3] }
-            }
-            print pool, file, sha; exit
-        }') && [[ -n $sha ]] || { echo "no upstream tarball of freeglut $1 in the source index"; return 1; }
-    say "Debian's source of freeglut $1 cannot be fetched: building its upstream tarball instead ($2/$pool/$file)" 2>&3
-    /usr/lib/apt/apt-helper download-file "$2/$pool/$file" "$file" "SHA256:$sha" && tar -xf "$file"
-}
-
-# Static, with the lab's own toolchain file; once per build folder. A failure sets LOG to
-# the log of the step that failed.
-build_freeglut() {  # build_freeglut LOG
-    local -n failedLog=$1
-    [[ ! -e $FREEGLUT/lib/cmake/FreeGLUT/FreeGLUTConfig.cmake ]] || return 0
-    local work=build-windows/freeglut-source
-    rm -rf "$work" "$FREEGLUT"
-    mkdir -p "$work"
-    fetch_freeglut "$work" || { failedLog=$work/fetch.log; [[ -e $failedLog ]] || failedLog="the line above"; return 1; }
-    progress "building freeglut for Windows" compile_freeglut "$work" && return 0
-    tail -n 40 "$work/build.log" >&2
-    say "build of freeglut failed (whole log: $work/build.log)"
-    failedLog=$work/build.log
-    return 1
-}
-compile_freeglut() {  # compile_freeglut WORK
-    local source=("$1"/freeglut-*/)
-    { cmake -S "${source[0]}" -B "$1/build" --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" \
-          -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$ROOT/$FREEGLUT" -DFREEGLUT_REPLACE_GLUT=ON \
-          -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_DEMOS=OFF &&
-      cmake --build "$1/build" --parallel "$(nproc)" && cmake --install "$1/build"; } >"$1/build.log" 2>&1
 }

@@ -1,14 +1,17 @@
 # ./lab test: each tree configured and built through its preset, then its test preset run
-# (the steps a test depends on build what it starts); the end names each tree's failures,
-# read from ctest's own list of them. Sourced by ./lab.
+# (ctest starts the X server and the steps that build what each test starts); the end names
+# each tree's failures, read from ctest's JUnit report. Sourced by ./lab.
 
+# ---- this file's state
+FAILURES=()  # one line per tree that failed: WHERE: WHAT (log: FILE)
+# The groups of the other trees, and the tree each is in.
+declare -A GROUP_TREES=([browser]=build-web [fuzz]=build-fuzz [windows-tests]=build-windows)
 TEST_USAGE="usage: ./lab test [GROUP...]
   without a GROUP: builds build/, build-asan/, build-fuzz/, build-web/, build-windows/ and
                    runs every test
-  GROUP: a test of build/ by its name (build/test-names.txt lists them), as layers,
-         gl-tests, e2e-tests, install-tests, lab-commands or a GoogleTest case
-         (tga-tests.ShippedImages.DecodeToTheirSizesAndKinds); browser (the browser tests);
-         fuzz; windows-tests
+  GROUP: a test of build/ by its name, as layers, gl-tests, e2e-tests, install-tests,
+         lab-commands or a GoogleTest case (tga-tests.ShippedImages.DecodeToTheirSizesAndKinds);
+         browser (the browser tests); fuzz; windows-tests
   GROUPs run without the sanitizers, with only what they start built"
 
 cmd_test() {
@@ -17,123 +20,91 @@ cmd_test() {
         [[ $name != @(-h|--help) ]] || { echo "$TEST_USAGE"; exit 0; }
         [[ $name =~ ^[A-Za-z0-9][A-Za-z0-9_.-]*$ ]] || usage_error "$TEST_USAGE"
     done
-    setup "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
+    install_needs "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
     (($# == 0)) || test_groups "$@"
-    setup_web
-    install_missing "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+    install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
     lock_trees "${TREES[@]}"
-    say "building build/, build-asan/ (sanitizers) and build-fuzz/"
     local dir
-    for dir in build build-asan build-fuzz; do
-        configure_tree "$dir" -DBUILD_TESTING=ON && build_tree "$dir" || exit 1
+    for dir in "${TREES[@]}"; do
+        configure_tree "$dir" -DBUILD_TESTING=ON && build_tree "$dir" ||
+            { FAILURES+=("$dir/: the build (log: $dir/build.log)"); continue; }
+        say "tests in $dir/: $(tree_kind "$dir")"
+        tests_in "$dir" || true
     done
-    start_xvfb
-    say "tests in build/"
-    ctest_in build || true
-    say "tests in build-asan/, with AddressSanitizer and UndefinedBehaviorSanitizer"
-    ctest_in build-asan || true
-    say "browser tests in build-web/ (the lab compiled to WebAssembly, in Chromium)"
-    browser_tests || true
-    say "fuzzing the TGA decoder in build-fuzz/"
-    ctest_in build-fuzz || true
-    say "Windows tests in build-windows/ (the lab for Windows, under Wine)"
-    windows_tests || true
-    finish_tests
+    report_tests
+}
+tree_kind() {  # tree_kind DIR: what its tests try, in a few words
+    case $1 in
+        build) echo "the program, its tools, package and commands" ;;
+        build-asan) echo "the same under AddressSanitizer and UndefinedBehaviorSanitizer" ;;
+        build-fuzz) echo "the TGA reader fuzzed" ;;
+        build-web) echo "the lab compiled to WebAssembly, in Chromium" ;;
+        build-windows) echo "the lab for Windows, under Wine" ;;
+    esac
 }
 
-# The groups named, each in the tree that holds it: build/ for most, build-web/ for the
-# browser's, build-fuzz/ for the fuzzer, build-windows/ for Windows'; the last two's
-# tests compare with build/, whose programs their first steps build.
+# The groups named, each in the tree that holds it; ctest adds the steps they need. A name
+# no test of build/ has, whole or up to a dot, stops ./lab before any test runs.
 test_groups() {
-    local name native=() browser= fuzzing= windows= trees=()
+    local name native=() trees=() dir
     for name in "$@"; do
-        case $name in
-            browser) browser=1 ;;
-            fuzz) fuzzing=1 ;;
-            windows-tests) windows=1 ;;
-            *) native+=("$name") ;;
-        esac
+        if [[ -n ${GROUP_TREES[$name]:-} ]]; then trees+=("${GROUP_TREES[$name]}")
+        else native+=("$name"); fi
     done
-    [[ -z $browser ]] || setup_web
-    [[ -z $windows ]] || install_missing "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
-    ((${#native[@]})) || [[ -n $browser$windows ]] && trees+=(build)
-    [[ -z $fuzzing ]] || trees+=(build-fuzz)
-    [[ -z $browser ]] || trees+=(build-web)
-    [[ -z $windows ]] || trees+=(build-windows)
-    lock_trees "${trees[@]}"
+    [[ " ${trees[*]} " != *" build-web "* ]] || install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
+    [[ " ${trees[*]} " != *" build-windows "* ]] || install_needs "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+    # build/ too for the others: their tests compare with its programs
+    lock_trees build "${trees[@]}"
     if ((${#native[@]})); then
         configure_tree build -DBUILD_TESTING=ON || exit 1
-        known_names "${native[@]}"
+        refuse_unknown_names "${native[@]}"
+        tests_in build -R "$(selection "${native[@]}")" || true
     fi
-    [[ -z $fuzzing ]] || configure_tree build-fuzz || exit 1
-    start_xvfb
-    ((${#native[@]} == 0)) || ctest_in build --no-tests=error -R "$(selection "${native[@]}")" || true
-    [[ -z $browser ]] || browser_tests || true
-    [[ -z $fuzzing ]] || ctest_in build-fuzz || true
-    [[ -z $windows ]] || windows_tests || true
-    finish_tests
+    for dir in "${TREES[@]}"; do
+        [[ " ${trees[*]} " == *" $dir "* ]] || continue
+        configure_tree "$dir" -DBUILD_TESTING=ON || { FAILURES+=("$dir/: the configure (log: $dir/build.log)"); continue; }
+        tests_in "$dir" || true
+    done
+    report_tests
 }
-
-# A name no test of build/ has, whole or up to a dot, stops ./lab with the groups it knows.
-TEST_NAMES=build/test-names.txt  # written by CMake
-known_names() {  # known_names NAME...
+refuse_unknown_names() {  # refuse_unknown_names NAME...
     local name unknown=()
     for name in "$@"; do
-        awk -v n="$name" '$0 == n || index($0, n ".") == 1 { found = 1 } END { exit !found }' "$TEST_NAMES" ||
-            unknown+=("$name")
+        ctest --preset default -N -R "$(selection "$name")" | grep -q '^Total Tests: [1-9]' || unknown+=("$name")
     done
     ((${#unknown[@]} == 0)) && return 0
-    say "no test group ${unknown[*]} in build/; the groups: browser fuzz windows-tests" \
-        "$(awk -F. '!seen[$1]++ { print $1 }' "$TEST_NAMES" | paste -sd ' ')"
+    say "no test group ${unknown[*]} in build/; the groups: $(printf '%s\n' "${!GROUP_TREES[@]}" | sort | paste -sd ' ')" \
+        "$(ctest --preset default --print-labels | sed -n 's/^  //p' | paste -sd ' ')"
     exit 2
 }
 # ctest's -R for the names: each whole, a program's name taking its GoogleTest cases.
 selection() { printf '^(%s)(\\..+)?$' "$(printf '%s\n' "$@" | sed 's/[.]/\\./g' | paste -sd '|')"; }
 
-# What failed, one line per tree for the end of ./lab test: WHERE: WHAT (log: FILE).
-FAILURES=()
-failed() { FAILURES+=("$1: $2 (log: $3)"); }
-
-# ctest names each test in its log as it starts it; what it prints comes as each test ends.
-# The terminal keeps all of it; the end names the failures and ctest's own whole log.
-ctest_in() {  # ctest_in DIR [SELECTION...]: DIR's test preset
+# DIR's test preset. ctest names each test as it starts it; what a test prints comes as it
+# ends. The terminal keeps all of it; the end names the failures and ctest's whole log.
+tests_in() {  # tests_in DIR [CTEST-OPTION...]
     local dir=$1; shift
-    local list=$dir/Testing/Temporary/LastTestsFailed.log names verbose=()
+    local junit=$ROOT/$dir/Testing/junit.xml verbose=() failed
     [[ -z ${OSTREL_UPDATE_REFERENCES:-} ]] || verbose=(--verbose)  # so that gl-tests says what it rewrote
-    rm -f "$list"
-    progress "tests in $dir/" ctest --preset "${PRESETS[$dir]}" "${verbose[@]}" "$@" && return 0
-    names=$(sed 's/^[0-9]*://' "$list" 2>/dev/null | paste -sd ' ')
-    failed "$dir/" "${names:-ctest itself}" "$dir/Testing/Temporary/LastTest.log"
+    rm -f "$junit"
+    with_progress "tests in $dir/" ctest --preset "${PRESETS[$dir]}" --output-junit "$junit" "${verbose[@]}" "$@" &&
+        return 0
+    failed=$(failures_in "$junit")
+    FAILURES+=("$dir/: ${failed:-ctest itself} (log: $dir/Testing/Temporary/LastTest.log)")
     return 1
 }
-
-# The browser tests write TAP beside the site, where each failed case is a "not ok" line (a
-# group's, whose own failure is only its cases', is left out): the end names those cases.
-BROWSER_LOG=build-web/browser-tests.tap
-browser_tests() {  # build-web/ and build/ locked
-    setup_browser || { failed browser "npm ci" "the lines above"; return 1; }
-    configure_tree build-web && build_tree build-web ||
-        { failed browser "the browser build" build-web/build.log; return 1; }
-    rm -f "$BROWSER_LOG"
-    ctest_in build-web && return 0
-    local names
-    names=$(awk '/^ *not ok [0-9]+ - / { sub(/^ *not ok [0-9]+ - /, ""); name[++n] = $0 }
-                 /failureType: .subtestsFailed./ { n-- }
-                 END { for (i = 1; i <= n; i++) printf "%s%s", (i > 1 ? "; " : ""), name[i] }' "$BROWSER_LOG" 2>/dev/null)
-    [[ -z $names ]] || FAILURES[-1]="browser: $names (log: $BROWSER_LOG)"
-    return 1
+# The tests that failed, and those that did not run for a failed step, from ctest's report.
+failures_in() {  # failures_in JUNIT
+    [[ -e $1 ]] || return 0
+    awk 'match($0, /<testcase name="[^"]*"/) {
+             name = substr($0, RSTART + 16, RLENGTH - 17)
+             if ($0 ~ /status="fail"/) failed = failed (failed ? ", " : "") name
+             if ($0 ~ /status="notrun"/) notrun = notrun (notrun ? ", " : "") name
+         }
+         END { printf "%s%s", failed, notrun ? (failed ? "; " : "") "not run: " notrun : "" }' "$1"
 }
 
-# The Windows tree's test runs its zip, and the reader's tests built for Windows, under Wine; a
-# step that fails before names its own log.
-windows_tests() {  # build-windows/ and build/ locked
-    local log
-    build_freeglut log && configure_tree build-windows -DBUILD_TESTING=ON && build_tree build-windows ||
-        { failed build-windows/ "the Windows build" "${log:-build-windows/build.log}"; return 1; }
-    ctest_in build-windows
-}
-
-finish_tests() {
+report_tests() {
     local line
     for line in "${FAILURES[@]}"; do say "failed in $line"; done
     ((${#FAILURES[@]})) || { echo "lab: all tests passed"; exit 0; }

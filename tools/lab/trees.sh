@@ -1,12 +1,16 @@
 # ./lab's build folders: each one's preset, its lock, its configure and build (quiet unless
-# slow or failing), and the X server the lab and the tests draw on. Sourced by ./lab.
+# slow or failing), cpack, and the X server the lab draws on without a display. Sourced by ./lab.
 
-# One ./lab at a time per build folder: each command locks the folders it uses until it
-# ends, always in this order, so that two commands never wait for each other.
-TREES=(build build-asan build-fuzz build-web build-windows)
+# ---- this file's state
+TREES=(build build-asan build-fuzz build-web build-windows)  # also the order locks are taken in
 declare -A PRESETS=([build]=default [build-asan]=asan [build-fuzz]=fuzz [build-web]=web [build-windows]=windows)
 LOCK=.lab-lock
-LOCKS=()  # the open lock files
+LOCKS=()          # the open lock files
+TICK=30           # seconds between the lines saying a slow step is still going
+DISPLAY_FILE=     # the X server of ./lab's own, when it started one
+
+# One ./lab at a time per build folder: each command locks the folders it uses until it
+# ends, always in TREES' order, so that two commands never wait for each other.
 lock_trees() {  # lock_trees DIR...
     local dir fd err
     for dir in "${TREES[@]}"; do
@@ -22,11 +26,10 @@ unlock_trees() { local fd; for fd in "${LOCKS[@]}"; do exec {fd}>&-; done; LOCKS
 # What outlives ./lab's own work (the X server, the lab, the web server) holds no lock.
 without_locks() { unlock_trees; exec "$@"; }
 
-# Runs COMMAND; while it runs, a line every 30 s saying what and for how long (ctest's own
+# Runs COMMAND; while it runs, a line every TICK s saying what and for how long (ctest's own
 # lines say which test). Quick steps say nothing. COMMAND runs without the lock files open:
 # nothing it leaves running (a stray lab or browser) keeps them locked after ./lab ends.
-TICK=30
-progress() {  # progress WHAT COMMAND...
+with_progress() {  # with_progress WHAT COMMAND...
     local what=$1; shift
     ( unlock_trees  # nor does the ticker, whose sleep may outlive it by a second
       local start=$SECONDS last=$SECONDS
@@ -42,36 +45,45 @@ progress() {  # progress WHAT COMMAND...
     return "$status"
 }
 
-# Each build folder is configured and built through its preset in CMakePresets.json, as an
-# IDE or a plain cmake --preset NAME would; the browser's through emcmake, whose JavaScript
-# modules Debian keeps where only Debian's node looks. The output goes to DIR/build.log.
-# A new tree leaves the tests out (and GoogleTest with them) unless the options ask for
-# them; a tree configured before keeps its setting.
+# Each build folder is made from its preset in CMakePresets.json, as an IDE or a plain
+# cmake --preset NAME would; one made before keeps its cache (a build type set there, its
+# generator), given only the options asked for. A new tree leaves the tests out (and
+# GoogleTest with them) unless the options ask for them. The output goes to DIR/build.log.
 configure_tree() {  # configure_tree DIR [CMAKE-OPTION...]; DIR locked
     local dir=$1; shift
-    local command=(cmake --preset "${PRESETS[$dir]}") testing=()
-    [[ -e $dir/CMakeCache.txt || " $* " == *" -DBUILD_TESTING="* ]] || testing=(-DBUILD_TESTING=OFF)
-    [[ $dir != build-web ]] || command=(env NODE_PATH=/usr/share/nodejs emcmake "${command[@]}")
+    refuse_multi_config "$dir"
     : >"$dir/build.log"
-    logged "$dir" "configuring $dir/" "${command[@]}" "${testing[@]}" "$@"
+    if [[ -e $dir/CMakeCache.txt ]]; then
+        (($# == 0)) || logged "$dir" "configuring $dir/" cmake -B "$dir" "$@"
+        return
+    fi
+    local testing=()
+    [[ " $* " == *" -DBUILD_TESTING="* ]] || testing=(-DBUILD_TESTING=OFF)
+    logged "$dir" "configuring $dir/" cmake --preset "${PRESETS[$dir]}" "${testing[@]}" "$@"
+}
+# ./lab runs what it builds from the tree itself, where a multi-configuration generator
+# puts nothing: such a tree is refused before it is made.
+refuse_multi_config() {  # refuse_multi_config DIR
+    local generator=${CMAKE_GENERATOR:-}
+    [[ ! -e $1/CMakeCache.txt ]] || generator=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$1/CMakeCache.txt")
+    [[ $generator != @(*Multi-Config*|Visual Studio*|Xcode) ]] ||
+        { say "the generator \"$generator\" builds several configurations in one tree; ./lab needs one with a single configuration, as Ninja or Unix Makefiles (unset CMAKE_GENERATOR, or remove $1/)"; exit 1; }
 }
 build_tree() {  # build_tree DIR [TARGET...]: all of it without a TARGET
     local dir=$1; shift
-    local targets=() environment=()
+    local targets=()
     (($#)) && targets=(--target "$@")
-    [[ $dir != build-web ]] || environment=(NODE_PATH=/usr/share/nodejs)
-    logged "$dir" "building $dir/" env "${environment[@]}" \
-        cmake --build --preset "${PRESETS[$dir]}" --parallel "$(nproc)" "${targets[@]}"
+    logged "$dir" "building $dir/" cmake --build --preset "${PRESETS[$dir]}" --parallel "$(nproc)" "${targets[@]}"
 }
 logged() {  # logged DIR WHAT COMMAND...: into DIR/build.log; on failure, its end and where it is
     local dir=$1 what=$2; shift 2
-    progress "$what" appended "$dir/build.log" "$@" && return 0
+    with_progress "$what" appended "$dir/build.log" "$@" && return 0
     tail -n 40 "$dir/build.log" >&2 2>/dev/null || true
     say "build of $dir failed (whole log: $dir/build.log)"
     return 1
 }
 appended() { local log=$1; shift; "$@" >>"$log" 2>&1; }  # appended LOG COMMAND...
-build() {  # build DIR [TARGET...]: configured, then built; a failure ends ./lab
+configure_and_build() {  # configure_and_build DIR [TARGET...]: a failure ends ./lab
     configure_tree "$1" && build_tree "$@" || exit 1
 }
 
@@ -82,23 +94,14 @@ cpack_in() {  # cpack_in DIR GENERATOR
     sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' "$log"
 }
 
-# The X server picks a display no other is using and writes its number once it is up.
-XVFB_PID=
-start_xvfb() {
-    local numbered n
-    numbered=$(mktemp)
-    TEMPS+=("$numbered")
-    (without_locks Xvfb -displayfd 3 -screen 0 2048x1600x24 -nolisten tcp 3>"$numbered" >/dev/null 2>&1) &
-    XVFB_PID=$!
-    for _ in $(seq 300); do
-        if read -r n <"$numbered" && [[ $n =~ ^[0-9]+$ ]]; then
-            export DISPLAY=":$n"
-            xdpyinfo >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    say "cannot start Xvfb"
-    exit 1
+# The X server the tests use too (tools/x/display), on a display no other is using; it ends
+# with ./lab, and holds no lock.
+start_display() {
+    DISPLAY_FILE=$(mktemp)
+    TEMPS+=("$DISPLAY_FILE")
+    (unlock_trees; DISPLAY_OWNER=$$ tools/x/display start "$DISPLAY_FILE" >/dev/null) || { say "cannot start Xvfb"; exit 1; }
+    local n
+    read -r n _ <"$DISPLAY_FILE"
+    export DISPLAY=":$n"
 }
-stop_xvfb() { [[ -z $XVFB_PID ]] || kill "$XVFB_PID" 2>/dev/null || true; }
+stop_display() { [[ -z $DISPLAY_FILE ]] || tools/x/display stop "$DISPLAY_FILE"; }
