@@ -123,9 +123,10 @@ sanitizers_link() {  # sanitizers_link CLANG
 # Another program may be called convert (Windows' disk converter, a stand-in): the first
 # magick or convert on PATH that says it is ImageMagick is the one ./lab uses.
 find_imagemagick() {
-    local program
-    for program in $(type -ap magick convert); do
-        "$program" -version 2>/dev/null | grep -q ImageMagick || continue
+    local program programs
+    mapfile -t programs < <(type -ap magick convert)  # a folder's name may hold spaces
+    for program in "${programs[@]}"; do
+        [[ $("$program" -version 2>/dev/null) == *"Version: ImageMagick "* ]] || continue
         IMAGEMAGICK=$program
         return 0
     done

@@ -99,9 +99,9 @@ cpack_in() {  # cpack_in DIR GENERATOR
 start_display() {
     DISPLAY_FILE=$(mktemp)
     TEMPS+=("$DISPLAY_FILE")
-    (unlock_trees; DISPLAY_OWNER=$$ tools/x/display start "$DISPLAY_FILE" >/dev/null) || { say "cannot start Xvfb"; exit 1; }
+    (unlock_trees; DISPLAY_OWNER=$$ "$ROOT/tools/x/display" start "$DISPLAY_FILE" >/dev/null) || { say "cannot start Xvfb"; exit 1; }
     local n
     read -r n _ <"$DISPLAY_FILE"
     export DISPLAY=":$n"
 }
-stop_display() { [[ -z $DISPLAY_FILE ]] || tools/x/display stop "$DISPLAY_FILE"; }
+stop_display() { [[ -z $DISPLAY_FILE ]] || "$ROOT/tools/x/display" stop "$DISPLAY_FILE"; }
