@@ -433,7 +433,7 @@ TEST(OtherWriters, ImageMagickFilesDecodeExactly)
 // the ImageMagick command it names makes of the file is read.
 TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
 {
-    const std::string HOW = " (ImageMagick: convert in.tga -type TrueColor out.tga)\n";
+    const std::string HOW = " (ImageMagick: convert in.tga -auto-orient -type TrueColor out.tga)\n";
     const std::string SAVE = ": only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour" + HOW;
     const struct { const char* command; std::string reason; } cases[] = {
         {"convert -size 4x3 gradient: -type Grayscale tga:", std::string("a grey image of 8 bits") + SAVE},
@@ -456,7 +456,7 @@ TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
         testing::internal::CaptureStderr();
         EXPECT_EQ(loadTGA(file.c_str()), nullptr) << c.command;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), file + ": " + c.reason) << c.command;
-        ASSERT_EQ(system(("cd " + dir + " && convert in.tga -type TrueColor out.tga").c_str()), 0);
+        ASSERT_EQ(system(("cd " + dir + " && convert in.tga -auto-orient -type TrueColor out.tga").c_str()), 0);
         TGAImage* image = loadTGA(fixed.c_str());
         EXPECT_NE(image, nullptr) << c.command;
         freeTGA(image);

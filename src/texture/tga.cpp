@@ -41,11 +41,13 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
 }
 
 // ImageMagick's way to a file this reader takes, from any of these and from other formats.
+// -auto-orient: ImageMagick 6 writes rows top first under a bottom-left header unless the
+// picture's rows are first put in the order its own origin says (tests/image-recipes).
 // On Windows `convert` is the system's disk converter: ImageMagick 7 is `magick` there.
 #ifdef _WIN32
-#define TO_TRUE_COLOUR "magick in.tga -type TrueColor out.tga"
+#define TO_TRUE_COLOUR "magick in.tga -auto-orient -type TrueColor out.tga"
 #else
-#define TO_TRUE_COLOUR "convert in.tga -type TrueColor out.tga"
+#define TO_TRUE_COLOUR "convert in.tga -auto-orient -type TrueColor out.tga"
 #endif
 static const char* const SAVE_AS_TRUE_COLOUR =
     "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour (ImageMagick: "
