@@ -15,9 +15,11 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 static const Pose START = {{0, 0, 0}, {0, 0, -30}};
 static const Pose BEHIND_BACK_ROW = {{30, 20, 58}, {0, -5, -30}};
@@ -205,6 +207,33 @@ static Shot pictureOf(const Pose& pose)
     return readFrame(500, 500);
 }
 
+// What a failed comparison leaves to look at: the frame, the reference and, over the
+// reference in dim grey, the pixels off by more than the tolerance in red; as PNG files in
+// test-pictures/ beside this program.
+static std::string picturesToLookAt(const char* name, const Shot& got, const Shot& reference)
+{
+    std::error_code error;
+    std::filesystem::path dir = std::filesystem::canonical("/proc/self/exe", error).parent_path() / "test-pictures";
+    std::filesystem::create_directories(dir, error);
+    Shot difference = reference;
+    for (size_t i = 0; got.width == reference.width && got.height == reference.height && i < got.rgb.size(); i += 3) {
+        int off = 0, grey = 0;
+        for (int c = 0; c < 3; ++c) {
+            off = std::max(off, std::abs(got.rgb[i + c] - reference.rgb[i + c]));
+            grey += reference.rgb[i + c] / 9;
+        }
+        bool red = off > REFERENCE_TOLERANCE;
+        difference.rgb[i] = red ? 255 : grey;
+        difference.rgb[i + 1] = difference.rgb[i + 2] = red ? 0 : grey;
+    }
+    std::string said = "; to look at:";
+    for (auto [kind, shot] : {std::pair{"got", &got}, {"reference", &reference}, {"difference", &difference}}) {
+        std::string path = (dir / (std::string(name) + "-" + kind + ".png")).string();
+        said += " " + (writePng(path, *shot) ? path : "(cannot write " + path + ")");
+    }
+    return said;
+}
+
 static void compareWithReference(const char* name, const Shot& picture)
 {
     std::string path = sourcePath(std::string("tests/reference/") + name + ".ppm");
@@ -216,7 +245,8 @@ static void compareWithReference(const char* name, const Shot& picture)
     ASSERT_TRUE(readPpm(path, reference)) << path << " cannot be read: write it with OSTREL_UPDATE_REFERENCES=1";
     long differing = 0;
     maxDifference(picture, reference, REFERENCE_TOLERANCE, &differing);
-    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << offReference(name, differing);
+    if (differing < 0) differing = (long)picture.width * picture.height;  // another size: every pixel
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << offReference(name, differing) << picturesToLookAt(name, picture, reference);
 }
 
 TEST_F(LabFrame, StartViewShowsTheFrontOfTheLab)
@@ -264,9 +294,23 @@ TEST_F(LabFrame, ViewFromOutsideShowsTheClearColourAroundTheRoom)
     compareWithReference("outside", rgb);
 }
 
+// The camera's and the layout's expectations are numbers written in their tests: each failure
+// there ends with the line that holds its number, which is where an intended change is accepted.
+class WhereToAccept : public ::testing::EmptyTestEventListener {
+    void OnTestPartResult(const ::testing::TestPartResult& result) override
+    {
+        std::string file = result.file_name() ? result.file_name() : "";
+        file = file.substr(file.find("tests/") == std::string::npos ? 0 : file.rfind("tests/"));
+        if (result.failed() && (file == "tests/camera_test.cpp" || file == "tests/geometry_test.cpp"))
+            printf("An intended change? Accept it where this expectation is written: %s:%d\n", file.c_str(),
+                   result.line_number());
+    }
+};
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new WhereToAccept);
     startLab(&argc, argv);
     if (!showFirstFrame(500)) {
         fprintf(stderr, "gl-tests: the first frame was never drawn\n");
