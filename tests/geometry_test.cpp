@@ -10,6 +10,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
@@ -175,8 +176,8 @@ const double keyboardXs[2][2] = {{23.7, 18.4}, {22.0, 15.7}};
 // Which group a failure is in, by its place in `rows`.
 ::testing::Message group(const Row& r)
 {
-    return ::testing::Message() << "row group " << &r - rows + 1 << " of 8 (" << (r.bank ? "right" : "left")
-                                << " bank, at " << r.tx << ", " << r.tz << ")";
+    return ::testing::Message() << "row group " << &r - rows + 1 << " of " << std::size(rows) << " ("
+                                << (r.bank ? "right" : "left") << " bank, at " << r.tx << ", " << r.tz << ")";
 }
 #define EXPECT_IN_ROW(r, condition) \
     switch (0) case 0: default: if (condition) ; else ADD_FAILURE_AT(__FILE__, (r).line)
@@ -198,8 +199,8 @@ TEST_F(Geometry, EveryWorkstationPieceLandsInPlace)
             expectBox(r.line, "computer case", xc - 0.75, xc + 0.75, -9.5, -2.5, z - 24, z - 18);
             double kd = r.tx + keyboardD[p];
             const double* kx = keyboardXs[r.bank];
-            EXPECT_IN_ROW(r, hasTextured(kd + kx[0], -8.7, z - 18.3, 1, 1) && hasTextured(kd + kx[1], -8.7, z - 18.3, 0, 1) &&
-                             hasTextured(kd + kx[1], -9.0, z - 16.3, 0, 0) && hasTextured(kd + kx[0], -9.0, z - 16.3, 1, 0))
+            EXPECT_IN_ROW(r, hasTextured(kd + kx[0], -8.7, z - 18.3, 1, 1) && hasTextured(kd + kx[1], -8.7, z - 18.3, 0, 1)
+                             && hasTextured(kd + kx[1], -9.0, z - 16.3, 0, 0) && hasTextured(kd + kx[0], -9.0, z - 16.3, 1, 0))
                 << "keyboard panel";
             expectBox(r.line, "chair backrest", xd + 14, xd + 20, -15, -9, z - 8.66, z - 7.34);
             expectBox(r.line, "chair seat", xd + 14, xd + 20, -14.66, -13.34, z - 12.2, z - 8.2);
@@ -209,8 +210,10 @@ TEST_F(Geometry, EveryWorkstationPieceLandsInPlace)
             const double* sx = screenXs[r.bank];
             bool screen = hasTextured(sd + sx[0], -6.5, z - 19.3, 0, 0) && hasTextured(sd + sx[1], -6.5, z - 19.3, 1, 0) &&
                           hasTextured(sd + sx[1], -1.3, z - 19.3, 1, 1) && hasTextured(sd + sx[0], -1.3, z - 19.3, 0, 1);
-            EXPECT_IN_ROW(r, screen == (r.screens[p] != '-')) << (screen ? "a screen panel, where the row has -" : "no screen panel");
-            EXPECT_IN_ROW(r, !(has(sd + sx[0], -6.5, z - 19.3) && r.screens[p] == '-')) << "a screen panel's corner, where the row has -";
+            EXPECT_IN_ROW(r, screen == (r.screens[p] != '-'))
+                << (screen ? "a screen panel, where the row has -" : "no screen panel");
+            EXPECT_IN_ROW(r, !(has(sd + sx[0], -6.5, z - 19.3) && r.screens[p] == '-'))
+                << "a screen panel's corner, where the row has -";
         }
     }
 }

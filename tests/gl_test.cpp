@@ -246,7 +246,8 @@ static void compareWithReference(const char* name, const Shot& picture)
     long differing = 0;
     maxDifference(picture, reference, REFERENCE_TOLERANCE, &differing);
     if (differing < 0) differing = (long)picture.width * picture.height;  // another size: every pixel
-    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << offReference(name, differing) << picturesToLookAt(name, picture, reference);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF)
+        << offReference(name, differing) << picturesToLookAt(name, picture, reference);
 }
 
 TEST_F(LabFrame, StartViewShowsTheFrontOfTheLab)

@@ -184,7 +184,8 @@ bool writePng(const std::string& path, const Shot& shot)
     }
     for (size_t at = 0; at < rows.size();) {
         size_t n = std::min<size_t>(65535, rows.size() - at);
-        z.insert(z.end(), {(uint8_t)(at + n == rows.size()), (uint8_t)n, (uint8_t)(n >> 8), (uint8_t)~n, (uint8_t)(~n >> 8)});
+        bool last = at + n == rows.size();
+        z.insert(z.end(), {(uint8_t)last, (uint8_t)n, (uint8_t)(n >> 8), (uint8_t)~n, (uint8_t)(~n >> 8)});
         z.insert(z.end(), rows.begin() + at, rows.begin() + at + n);
         at += n;
     }
