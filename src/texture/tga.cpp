@@ -41,8 +41,8 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
 }
 
 // ImageMagick's way to a file this reader takes, from any of these and from other formats.
-// -auto-orient: ImageMagick 6 writes rows top first under a bottom-left header unless the
-// picture's rows are first put in the order its own origin says (tests/image-recipes).
+// -auto-orient first puts the rows top first under a top-left origin: without it ImageMagick 6
+// writes a PNG upside down (docs/building.md; tests/image-recipes runs these words).
 // On Windows `convert` is the system's disk converter: ImageMagick 7 is `magick` there.
 #ifdef _WIN32
 #define TO_TRUE_COLOUR "magick in.tga -auto-orient -type TrueColor out.tga"
