@@ -117,6 +117,12 @@ target_link_libraries(web-gl-tests PRIVATE GTest::gtest_main)
 add_test(NAME web-gl-tests COMMAND web-gl-tests)
 labTestsNeed(TARGETS web-gl-tests TESTS web-gl-tests)
 
+# ---- what a student changing the lab meets: the ImageMagick commands the texts give, run as
+# written and read back with the lab's reader; the compiler's check of the tables they edit
+add_test(NAME image-recipes COMMAND ${CMAKE_SOURCE_DIR}/tests/image-recipes ${CMAKE_SOURCE_DIR} $<TARGET_FILE:tga-to-ppm>)
+labTestsNeed(TARGETS tga-to-ppm TESTS image-recipes)
+add_test(NAME table-bounds COMMAND ${CMAKE_SOURCE_DIR}/tests/table-bounds ${CMAKE_SOURCE_DIR} ${CMAKE_CXX_COMPILER})
+
 labNeedsDisplay(gl-tests e2e-tests bench-counts web-native-tests)
 if(NOT OSTREL_SANITIZE)
   labNeedsDisplay(install-tests plain-build)

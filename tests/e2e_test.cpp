@@ -346,10 +346,12 @@ TEST_F(EndToEnd, OpensItsOwnWindowWhateverGeometryIsAskedFor)
                     break;
                 }
         }
-    EXPECT_LE(outsideDoor, REFERENCE_PIXELS_OFF) << "outside the door: " << offReference("start", outsideDoor);
+    EXPECT_LE(outsideDoor, REFERENCE_PIXELS_OFF) << "outside the door: " << offReference("start", outsideDoor, first, start);
     long differing = 0;
-    maxDifference(settle(lab), start, REFERENCE_TOLERANCE, &differing);
-    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << "later frames are the start view: " << offReference("start", differing);
+    Shot later = settle(lab);
+    maxDifference(later, start, REFERENCE_TOLERANCE, &differing);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF)
+        << "later frames are the start view: " << offReference("start", differing, later, start);
 }
 
 TEST_F(EndToEnd, WithoutADisplayItSaysSoAndFails)
@@ -623,8 +625,9 @@ TEST_F(EndToEnd, KeepsDrawingThroughResizes)
     }
     EXPECT_EQ(s.width, 500);
     long differing = 0;
-    maxDifference(s, reference("start"), REFERENCE_TOLERANCE, &differing);
-    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << "the picture comes back: " << offReference("start", differing);
+    Shot start = reference("start");
+    maxDifference(s, start, REFERENCE_TOLERANCE, &differing);
+    EXPECT_LE(differing, REFERENCE_PIXELS_OFF) << "the picture comes back: " << offReference("start", differing, s, start);
 }
 
 // ---- images that cannot be read

@@ -10,6 +10,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
@@ -98,11 +99,13 @@ protected:
         const auto* st = find(x, y, z);
         return st && st->count({s, t});
     }
-    static void expectBox(const char* what, double x0, double x1, double y0, double y1, double z0, double z1)
+    // Failures name the line where the box's expectation is written.
+    static void expectBox(int line, const char* what, double x0, double x1, double y0, double y1, double z0, double z1)
     {
         for (double x : {x0, x1})
             for (double y : {y0, y1})
-                for (double z : {z0, z1}) EXPECT_TRUE(has(x, y, z)) << what << " corner " << x << ", " << y << ", " << z;
+                for (double z : {z0, z1})
+                    if (!has(x, y, z)) ADD_FAILURE_AT(__FILE__, line) << what << " corner " << x << ", " << y << ", " << z;
     }
 };
 std::map<Key, std::set<std::pair<int, int>>> Geometry::seen;
@@ -141,19 +144,27 @@ TEST_F(Geometry, FixturesStandWhereTheRoomPutsThem)
     EXPECT_TRUE(has(0, 60, 52));
     EXPECT_TRUE(has(0, -19.8, 52));
     EXPECT_FALSE(has(0, -20, 52));
-    expectBox("projector body", -4, 4, 47.5, 52.5, -27.5, -22.5);
+    expectBox(__LINE__, "projector body", -4, 4, 47.5, 52.5, -27.5, -22.5);
     EXPECT_TRUE(has(0, 52, -28)) << "lens, back end";
     EXPECT_TRUE(has(0, 52, -27)) << "lens, front end";
 }
 
-// The resulting positions of every row group, in room coordinates.
-struct Row { double tx, tz; int bank; int places; double deskX0, deskX1, legX; const char* screens; };
+// The resulting positions of every row group, in room coordinates, in the order they are
+// drawn; a place whose keyboard comes before its stand post is a K. A failure of a group
+// is told at its row's line here, where an intended change is accepted.
+struct Row { double tx, tz; int bank; int places; double deskX0, deskX1, legX; const char* screens, *early; int line; };
+#define ROW(...) {__VA_ARGS__, __LINE__}
 const Row rows[] = {
-    {-65, 0, 0, 3, -50, -10, -11, "L-S"},   {0, 0, 1, 3, 15, 55, 15.5, "S--"},
-    {-65, 25, 0, 3, -50, -10, -11, "-S-"},  {0, 25, 1, 3, 15, 55, 15.5, "--L"},
-    {-65, 45, 0, 3, -50, -10, -11, "---"},  {0, 45, 1, 3, 15, 55, 15.5, "SS-"},
-    {-65, 65, 0, 2, -50, -18, -19.5, "-L"}, {0, 65, 1, 3, 15, 55, 15.5, "-S-"},
+    ROW(-65, 0, 0, 3, -50, -10, -11, "L-S", "K-K"),
+    ROW(0, 0, 1, 3, 15, 55, 15.5, "S--", "---"),
+    ROW(-65, 25, 0, 3, -50, -10, -11, "-S-", "---"),
+    ROW(0, 25, 1, 3, 15, 55, 15.5, "--L", "---"),
+    ROW(-65, 45, 0, 3, -50, -10, -11, "---", "---"),
+    ROW(0, 45, 1, 3, 15, 55, 15.5, "SS-", "---"),
+    ROW(-65, 65, 0, 2, -50, -18, -19.5, "-L", "--"),
+    ROW(0, 65, 1, 3, 15, 55, 15.5, "-S-", "---"),
 };
+// Every group's places stand alike: these per-place tables come after the rows.
 const double monitorX[3] = {19, 34, 47}, caseX[3] = {25, 40, 53};
 const double keyboardD[3] = {0, 13, 26}, chairD[3] = {0, 15, 30};
 const double footF[2][3] = {{6.5, 11.5, 15.75}, {6, 11, 15}};
@@ -162,59 +173,74 @@ const double screenD[2][3] = {{0, 15.5, 28}, {0, 15, 28}};
 const double screenXs[2][2] = {{22.2, 16.6}, {21.2, 15.7}};
 const double keyboardXs[2][2] = {{23.7, 18.4}, {22.0, 15.7}};
 
+// Which group a failure is in, by its place in `rows`.
+::testing::Message group(const Row& r)
+{
+    return ::testing::Message() << "row group " << &r - rows + 1 << " of " << std::size(rows) << " ("
+                                << (r.bank ? "right" : "left") << " bank, at " << r.tx << ", " << r.tz << ")";
+}
+#define EXPECT_IN_ROW(r, condition) \
+    switch (0) case 0: default: if (condition) ; else ADD_FAILURE_AT(__FILE__, (r).line)
+
 TEST_F(Geometry, EveryWorkstationPieceLandsInPlace)
 {
     for (const Row& r : rows) {
+        SCOPED_TRACE(group(r));
         double z = r.tz;
-        expectBox("desk top", r.deskX0, r.deskX1, -10.6, -9.4, z - 24, z - 16);
-        expectBox("desk leg", r.legX - 0.6, r.legX + 0.6, -19.95, -10.35, z - 21.5, z - 17.5);
+        expectBox(r.line, "desk top", r.deskX0, r.deskX1, -10.6, -9.4, z - 24, z - 16);
+        expectBox(r.line, "desk leg", r.legX - 0.6, r.legX + 0.6, -19.95, -10.35, z - 21.5, z - 17.5);
         for (int p = 0; p < r.places; ++p) {
-            SCOPED_TRACE(::testing::Message() << "row group at " << r.tx << ", " << r.tz << ", place " << p + 1);
+            SCOPED_TRACE(::testing::Message() << "place " << p + 1);
             double xm = r.tx + monitorX[p], xc = r.tx + caseX[p], xd = r.tx + chairD[p];
-            expectBox("monitor body", xm - 3, xm + 3, -7, -1, z - 20.5, z - 19.5);
-            EXPECT_TRUE(has(xm, -4, z - 20.5) && has(xm, -10, z - 20.5)) << "stand post";
+            expectBox(r.line, "monitor body", xm - 3, xm + 3, -7, -1, z - 20.5, z - 19.5);
+            EXPECT_IN_ROW(r, has(xm, -4, z - 20.5) && has(xm, -10, z - 20.5)) << "stand post";
             // The foot's translation is in units of 3: its ring's outer edge at angle 0.
-            EXPECT_TRUE(has(r.tx + 3 * footF[r.bank][p] + 1.65, -9, z - 20.1)) << "stand foot";
-            expectBox("computer case", xc - 0.75, xc + 0.75, -9.5, -2.5, z - 24, z - 18);
+            EXPECT_IN_ROW(r, has(r.tx + 3 * footF[r.bank][p] + 1.65, -9, z - 20.1)) << "stand foot";
+            expectBox(r.line, "computer case", xc - 0.75, xc + 0.75, -9.5, -2.5, z - 24, z - 18);
             double kd = r.tx + keyboardD[p];
             const double* kx = keyboardXs[r.bank];
-            EXPECT_TRUE(hasTextured(kd + kx[0], -8.7, z - 18.3, 1, 1) && hasTextured(kd + kx[1], -8.7, z - 18.3, 0, 1) &&
-                        hasTextured(kd + kx[1], -9.0, z - 16.3, 0, 0) && hasTextured(kd + kx[0], -9.0, z - 16.3, 1, 0))
+            EXPECT_IN_ROW(r, hasTextured(kd + kx[0], -8.7, z - 18.3, 1, 1) && hasTextured(kd + kx[1], -8.7, z - 18.3, 0, 1)
+                             && hasTextured(kd + kx[1], -9.0, z - 16.3, 0, 0) && hasTextured(kd + kx[0], -9.0, z - 16.3, 1, 0))
                 << "keyboard panel";
-            expectBox("chair backrest", xd + 14, xd + 20, -15, -9, z - 8.66, z - 7.34);
-            expectBox("chair seat", xd + 14, xd + 20, -14.66, -13.34, z - 12.2, z - 8.2);
-            EXPECT_TRUE(has(xd + 17, -12, z - 7.5) && has(xd + 17, -20, z - 7.5)) << "chair post";
-            EXPECT_TRUE(has(xd + 17 + 3.3, -19.5, z - 8)) << "chair base";
+            expectBox(r.line, "chair backrest", xd + 14, xd + 20, -15, -9, z - 8.66, z - 7.34);
+            expectBox(r.line, "chair seat", xd + 14, xd + 20, -14.66, -13.34, z - 12.2, z - 8.2);
+            EXPECT_IN_ROW(r, has(xd + 17, -12, z - 7.5) && has(xd + 17, -20, z - 7.5)) << "chair post";
+            EXPECT_IN_ROW(r, has(xd + 17 + 3.3, -19.5, z - 8)) << "chair base";
             double sd = r.tx + screenD[r.bank][p];
             const double* sx = screenXs[r.bank];
             bool screen = hasTextured(sd + sx[0], -6.5, z - 19.3, 0, 0) && hasTextured(sd + sx[1], -6.5, z - 19.3, 1, 0) &&
                           hasTextured(sd + sx[1], -1.3, z - 19.3, 1, 1) && hasTextured(sd + sx[0], -1.3, z - 19.3, 0, 1);
-            EXPECT_EQ(screen, r.screens[p] != '-') << "screen panel";
-            EXPECT_FALSE(has(sd + sx[0], -6.5, z - 19.3) && r.screens[p] == '-') << "no screen panel here";
+            EXPECT_IN_ROW(r, screen == (r.screens[p] != '-'))
+                << (screen ? "a screen panel, where the row has -" : "no screen panel");
+            EXPECT_IN_ROW(r, !(has(sd + sx[0], -6.5, z - 19.3) && r.screens[p] == '-'))
+                << "a screen panel's corner, where the row has -";
         }
     }
 }
 
-// Every place draws its keyboard after the monitor's stand post, except the first and third
-// places of the front-left group, which draw it before.
+// Every place draws its keyboard after the monitor's stand post, but those marked K.
 TEST_F(Geometry, KeyboardsFollowTheirStandPostsSaveTwo)
 {
     for (const Row& r : rows)
         for (int p = 0; p < r.places; ++p) {
-            SCOPED_TRACE(::testing::Message() << "row group at " << r.tx << ", " << r.tz << ", place " << p + 1);
+            SCOPED_TRACE(group(r) << ", place " << p + 1);
             int post = drawnAt(r.tx + monitorX[p], -4, r.tz - 20.5);
             int keyboard = drawnAt(r.tx + keyboardD[p] + keyboardXs[r.bank][0], -8.7, r.tz - 18.3);
-            ASSERT_GE(post, 0);
-            ASSERT_GE(keyboard, 0);
-            EXPECT_EQ(keyboard < post, &r == &rows[0] && p != 1);
+            EXPECT_IN_ROW(r, post >= 0 && keyboard >= 0) << "no stand post or no keyboard";
+            EXPECT_IN_ROW(r, (keyboard < post) == (r.early[p] == 'K'))
+                << "the keyboard drawn " << (keyboard < post ? "before" : "after") << " the stand post";
         }
 }
 
+// A group of fewer places has no monitor after its last and no full-length desk.
 TEST_F(Geometry, NothingStandsWhereNoPlaceIs)
 {
-    // The short back-left desk has no third place.
-    EXPECT_FALSE(has(-65 + 47 - 3, -7, 65 - 19.5)) << "monitor body at place 3 of the back-left row";
-    EXPECT_FALSE(has(-10, -10.6, 41)) << "full-length desk in the back-left row";
+    for (const Row& r : rows)
+        if (r.places < 3) {
+            SCOPED_TRACE(group(r));
+            EXPECT_IN_ROW(r, !has(r.tx + monitorX[r.places] - 3, -7, r.tz - 19.5)) << "a monitor at place " << r.places + 1;
+            EXPECT_IN_ROW(r, !has(r.tx + 55, -10.6, r.tz - 24)) << "a full-length desk";
+        }
 }
 
 }  // namespace

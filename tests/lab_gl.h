@@ -18,5 +18,6 @@ std::string sourcePath(const std::string& relative);
 // than the tolerance in this many pixels (0.1 %).
 const int REFERENCE_TOLERANCE = 8;
 const long REFERENCE_PIXELS_OFF = 500 * 500 / 1000;
-// What a failure says: how far off, and what to do when the change is meant.
-std::string offReference(const char* name, long differing);
+// What a failure says: how far off, what to do when the change is meant, and the PNG files it
+// wrote of the frame got, the reference and their difference.
+std::string offReference(const char* name, long differing, const Shot& got, const Shot& reference);

@@ -315,6 +315,9 @@ TEST(Failures, ADirectoryIsNotAnImage)
 
 const char* const NEW_IMAGE = "; a new image on purpose? Then change its line in `shipped` in tests/tga_test.cpp "
                               "and the image's drawing in tools/images/make_images.cpp";
+const char* const OWN_IMAGE = ". Your own picture needs no code: put it in a data/ folder of your own, outside the "
+                              "repository, and start the lab from the folder that holds it (README.md, \"Using your "
+                              "own images\")";
 
 struct Shipped { const char* file; int width, height, bytesPerPixel; };
 const Shipped shipped[] = {
@@ -337,7 +340,7 @@ TEST(ShippedImages, DecodeToTheirSizesAndKinds)
         EXPECT_TRUE(image->width == s.width && image->height == s.height && image->bytesPerPixel == s.bytesPerPixel)
             << s.file << " is " << image->width << " x " << image->height << " at " << image->bytesPerPixel
             << " bytes a pixel, where the shipped image is " << s.width << " x " << s.height << " at "
-            << s.bytesPerPixel << NEW_IMAGE;
+            << s.bytesPerPixel << NEW_IMAGE << OWN_IMAGE;
         kinds[file[2] == 10 ? 1 : file[16] == 16 ? 2 : 0]++;
         kinds[3] += (file[17] & 0x20) != 0;
         freeTGA(image);
@@ -356,7 +359,7 @@ TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
     const uint8_t* first = login->imageData;
     const uint8_t* last = login->imageData + (size_t)(login->height - 1) * login->width * 4;
     EXPECT_GT(first[1], last[1]) << "data/login.tga's top is not darker than its bottom, as the shipped one's is"
-                                  << NEW_IMAGE;
+                                  << NEW_IMAGE << OWN_IMAGE;
     freeTGA(login);
 }
 
@@ -370,7 +373,7 @@ TEST(ShippedImages, GeneratorMakesTheSameBytes)
         ASSERT_TRUE(readFile(s.file, committed));
         ASSERT_TRUE(readFile(dir + "/" + name, made));
         EXPECT_TRUE(committed == made) << s.file << " differs from what tools/images/make_images.cpp draws"
-                                       << NEW_IMAGE << " (build/make-images data then writes all seven)";
+                                       << NEW_IMAGE << " (build/make-images data then writes all seven)" << OWN_IMAGE;
         remove((dir + "/" + name).c_str());
     }
     rmdir(dir.c_str());
@@ -433,7 +436,7 @@ TEST(OtherWriters, ImageMagickFilesDecodeExactly)
 // the ImageMagick command it names makes of the file is read.
 TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
 {
-    const std::string HOW = " (ImageMagick: convert in.tga -type TrueColor out.tga)\n";
+    const std::string HOW = " (ImageMagick: convert in.tga -auto-orient -type TrueColor out.tga)\n";
     const std::string SAVE = ": only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour" + HOW;
     const struct { const char* command; std::string reason; } cases[] = {
         {"convert -size 4x3 gradient: -type Grayscale tga:", std::string("a grey image of 8 bits") + SAVE},
@@ -456,7 +459,7 @@ TEST(OtherWriters, GreyColourMappedAndForeignFilesAreNamedAsSuch)
         testing::internal::CaptureStderr();
         EXPECT_EQ(loadTGA(file.c_str()), nullptr) << c.command;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), file + ": " + c.reason) << c.command;
-        ASSERT_EQ(system(("cd " + dir + " && convert in.tga -type TrueColor out.tga").c_str()), 0);
+        ASSERT_EQ(system(("cd " + dir + " && convert in.tga -auto-orient -type TrueColor out.tga").c_str()), 0);
         TGAImage* image = loadTGA(fixed.c_str());
         EXPECT_NE(image, nullptr) << c.command;
         freeTGA(image);

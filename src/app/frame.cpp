@@ -19,9 +19,11 @@ void display()
     glutSwapBuffers();
 }
 
-static void addEntries(const char* const* texts, int count)
+// As many entries as the table has texts: no count to keep in step with it.
+template <size_t N>
+static void addEntries(const char* const (&texts)[N])
 {
-    for (int i = 0; i < count; ++i) glutAddMenuEntry(texts[i], MENU_INFO);
+    for (const char* text : texts) glutAddMenuEntry(text, MENU_INFO);
 }
 
 // Built once, before the main loop: the tree never changes, so nothing needs rebuilding.
@@ -35,11 +37,11 @@ void buildMenus()
                                               "Mouseright = z+2"};
 
     int automoveMenu = glutCreateMenu(controlsMenu);
-    addEntries(automove, 2);
+    addEntries(automove);
     int positionMenu = glutCreateMenu(controlsMenu);
-    addEntries(position, 4);
+    addEntries(position);
     int orientationMenu = glutCreateMenu(controlsMenu);
-    addEntries(orientation, 4);
+    addEntries(orientation);
     int controls = glutCreateMenu(controlsMenu);
     glutAddSubMenu("Orientation Controls", orientationMenu);
     glutAddSubMenu("Position Controls", positionMenu);

@@ -7,7 +7,7 @@
 // ---- the layout tables
 
 const int NO_SCREEN = -1;
-const int PLACES = 3;
+const int PLACES = 3;  // the length of every per-place table: a group's places index them
 
 // Shared by every row group of both banks.
 static const float monitorX[PLACES] = {19, 34, 47};
@@ -30,7 +30,7 @@ struct RowGroup {
     int screens[PLACES];     // LabImage or NO_SCREEN
 };
 
-static const RowGroup rowGroups[] = {
+static constexpr RowGroup rowGroups[] = {
     {true, -65, 0, 0, LEFT_BANK, 3, 35, 10, 54, false, 0x5, {LOGIN, NO_SCREEN, SMALLSCR}},
     {false, 0, 0, 0, RIGHT_BANK, 3, 35, 10, 15.5f, false, 0, {SMALLSCR, NO_SCREEN, NO_SCREEN}},
     {true, -65, 0, 25, LEFT_BANK, 3, 35, 10, 54, false, 0, {NO_SCREEN, SMALLSCR, NO_SCREEN}},
@@ -40,6 +40,26 @@ static const RowGroup rowGroups[] = {
     {true, -65, 0, 65, LEFT_BANK, 2, 31, 8, 45.5f, true, 0, {NO_SCREEN, LOGIN, NO_SCREEN}},
     {true, 0, 0, 65, RIGHT_BANK, 3, 35, 10, 15.5f, false, 0, {NO_SCREEN, SMALLSCR, NO_SCREEN}},
 };
+
+// Checked as the program is compiled: a group with more places than the per-place tables
+// hold, or a screen that is no image, would read past the end of a table.
+constexpr bool placesFit()
+{
+    for (const RowGroup& g : rowGroups)
+        if (g.places < 0 || g.places > PLACES) return false;
+    return true;
+}
+constexpr bool screensAreImages()
+{
+    for (const RowGroup& g : rowGroups)
+        for (int screen : g.screens)
+            if (screen != NO_SCREEN && (screen < 0 || screen >= LAB_IMAGE_COUNT)) return false;
+    return true;
+}
+static_assert(placesFit(), "rowGroups: a row group's places is above PLACES, the length of the per-place "
+                           "tables monitorX, caseX, keyboardOffset, chairOffset, footF, screenOffset and screens");
+static_assert(screensAreImages(), "rowGroups: a screen is neither NO_SCREEN nor a LabImage below LAB_IMAGE_COUNT, "
+                                  "the length of labImageFiles and textureIds");
 
 static void drawDesk(const RowGroup& g)
 {

@@ -16,9 +16,12 @@
 #endif
 
 // ---- the images, and one texture object per file, made when first drawn
-const char* const labImageFiles[LAB_IMAGE_COUNT] = {
+// constexpr, so that the compiler sees a name for every LabImage: one left out would be a null.
+constexpr const char* labImageFiles[LAB_IMAGE_COUNT] = {
     "drywall.tga", "screens.tga", "freehand1.tga", "carpet.tga", "login.tga", "smallscr.tga", "Keyboard.tga",
 };
+static_assert(labImageFiles[LAB_IMAGE_COUNT - 1], "labImageFiles: a LabImage has no file name: the table holds "
+                                                  "one name per LabImage, LAB_IMAGE_COUNT of them");
 GLuint textureIds[LAB_IMAGE_COUNT];
 
 // Where an image may be, in the order it is looked for. LAB_DATA_FROM_BIN is the build's

@@ -41,11 +41,13 @@ static TgaKind kindOf(unsigned char imageType, unsigned char bits)
 }
 
 // ImageMagick's way to a file this reader takes, from any of these and from other formats.
+// -auto-orient first puts the rows top first under a top-left origin: without it ImageMagick 6
+// writes a PNG upside down (docs/building.md; tests/image-recipes runs these words).
 // On Windows `convert` is the system's disk converter: ImageMagick 7 is `magick` there.
 #ifdef _WIN32
-#define TO_TRUE_COLOUR "magick in.tga -type TrueColor out.tga"
+#define TO_TRUE_COLOUR "magick in.tga -auto-orient -type TrueColor out.tga"
 #else
-#define TO_TRUE_COLOUR "convert in.tga -type TrueColor out.tga"
+#define TO_TRUE_COLOUR "convert in.tga -auto-orient -type TrueColor out.tga"
 #endif
 static const char* const SAVE_AS_TRUE_COLOUR =
     "only true-colour TGA images are read (24 or 32 bits, or 16): save it as true colour (ImageMagick: "

@@ -146,6 +146,62 @@ bool writePpm(const std::string& path, const Shot& shot)
     return fclose(f) == 0 && ok;
 }
 
+// A PNG of stored (uncompressed) deflate blocks: a picture to look at needs no zlib.
+static void put32(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back((uint8_t)(v >> shift));
+}
+
+static void putChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
+    static uint32_t table[256];
+    for (uint32_t i = table[255] ? 256 : 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    put32(out, (uint32_t)data.size());
+    size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = start; i < out.size(); ++i) crc = table[(crc ^ out[i]) & 0xFF] ^ (crc >> 8);
+    put32(out, ~crc);
+}
+
+bool writePng(const std::string& path, const Shot& shot)
+{
+    std::vector<uint8_t> rows, z = {0x78, 0x01}, header, png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    size_t rowBytes = (size_t)shot.width * 3;
+    for (int y = 0; y < shot.height; ++y) {
+        rows.push_back(0);  // no filter
+        rows.insert(rows.end(), shot.at(0, y), shot.at(0, y) + rowBytes);
+    }
+    uint32_t a = 1, b = 0;
+    for (uint8_t c : rows) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (size_t at = 0; at < rows.size();) {
+        size_t n = std::min<size_t>(65535, rows.size() - at);
+        bool last = at + n == rows.size();
+        z.insert(z.end(), {(uint8_t)last, (uint8_t)n, (uint8_t)(n >> 8), (uint8_t)~n, (uint8_t)(~n >> 8)});
+        z.insert(z.end(), rows.begin() + at, rows.begin() + at + n);
+        at += n;
+    }
+    put32(z, b << 16 | a);
+    put32(header, shot.width);
+    put32(header, shot.height);
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB
+    putChunk(png, "IHDR", header);
+    putChunk(png, "IDAT", z);
+    putChunk(png, "IEND", {});
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();
+    return fclose(f) == 0 && ok;
+}
+
 bool readPpm(const std::string& path, Shot& shot)
 {
     FILE* f = fopen(path.c_str(), "rb");

@@ -26,6 +26,7 @@ bool waitForFrame(Display* dpy, Window w, Shot& shot, double timeoutSeconds);
 // Largest difference of any channel, and how many pixels differ by more than `tolerance`.
 int maxDifference(const Shot& a, const Shot& b, int tolerance, long* differing);
 bool writePpm(const std::string& path, const Shot& shot);
+bool writePng(const std::string& path, const Shot& shot);  // uncompressed: for looking at, not keeping
 bool readPpm(const std::string& path, Shot& shot);
 bool singleColour(const Shot& shot);  // what a window shows before its first frame
 double secondsNow();                  // a monotonic clock, for timeouts
