@@ -395,7 +395,7 @@ mergeInto(LibraryManager.library, {
       LabGL.upload(f);
       LabGL.draw(f);
     }
-    LabPage.frames++;
+    if (++LabPage.frames === 1 && Module.labFirstFrame) Module.labFirstFrame();
     if (LabGL.passStart) {
       LabGL.programTimes.push(performance.now() - LabGL.passStart);
       if (LabGL.programTimes.length > 10000) LabGL.programTimes.shift();

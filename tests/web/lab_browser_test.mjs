@@ -88,7 +88,7 @@ const openLab = (route, query) => openPage(site.browser, site.url, route, query)
 before(async () => {
   mkdirSync(OUT, { recursive: true });
   native = nativePictures();
-  site = await openSite();
+  site = await openSite('native', false);  // a host that compresses nothing: the images come as the .gz the site holds
 });
 
 after(() => closeSite(site));
@@ -276,6 +276,20 @@ describe('an image the lab cannot read', () => {
     const cut = readFileSync('data/carpet.tga').subarray(0, 1218);
     await expectFailure({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 200, body: cut }) }, cut);
   });
+});
+
+test('a browser without DecompressionStream takes the images as they are, and draws the same first frame', async () => {
+  const context = await site.browser.newContext();
+  await context.addInitScript(() => { delete window.DecompressionStream; });
+  const page = await context.newPage();
+  const asked = [];
+  page.on('request', (r) => asked.push(new URL(r.url()).pathname));
+  await page.goto(site.url);
+  await drawn(page);
+  await settle(page);
+  assert.ok(asked.includes('/data/carpet.tga'), asked.join(' '));
+  expectFaithful('without-decompression', await canvasPicture(page), native.first);
+  await context.close();
 });
 
 describe('the page\'s bench mode', () => {
