@@ -127,10 +127,13 @@ window.addEventListener('unhandledrejection', function (e) {
 // Once the lab is in view, the site is kept for a visit without network (sw.js); the page
 // stays an ordinary page where the browser keeps nothing (file://, or an address that is not
 // secure, as a phone's view of ./lab web --host 0.0.0.0).
+// Registered in a task of its own, after the first frame's.
 Module.labFirstFrame = function () {
   if (!labScriptUrl || !window.isSecureContext || !('serviceWorker' in navigator)) return;
-  navigator.serviceWorker.register(labScriptUrl.replace(/[^/]*$/, 'sw.js')).catch(function (e) {
-    console.warn('The lab will not be kept for use without network: ' + e.message);
+  setTimeout(function () {
+    navigator.serviceWorker.register(labScriptUrl.replace(/[^/]*$/, 'sw.js')).catch(function (e) {
+      console.warn('The lab will not be kept for use without network: ' + e.message);
+    });
   });
 };
 

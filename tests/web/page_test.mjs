@@ -234,7 +234,7 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
   await noWasm.addInitScript(() => { delete window.WebAssembly; });
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   const upload = 'upload the whole site/ folder that ./lab web builds';
-  const images = readdirSync(join(SITE, 'data')).sort();  // in the page's order, as CMake lists them
+  const images = readdirSync(join(SITE, 'data')).filter((f) => f.endsWith('.tga')).sort();  // in the page's order, as CMake lists them
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
                                   [await openPage(noWasm, site.url), /this browser does not run WebAssembly: open the page in another/],
                                   [await openPage(site.browser, noProgram.url), `This site is incomplete: the server did not deliver this file of the lab:\nostrel-lab.wasm: 404 Not Found\n\nTo whoever put the lab on this site: ${upload}`],

@@ -8,7 +8,8 @@
 // start view (?bench=N), orbiting (`a`), the recorded frame drawn again with no program work
 // (?bench=N&replay), and an empty WebGL page of the same size and settings, the browser's own
 // cost a frame; with each, how long the GPU process's main thread worked a frame and how much
-// of that in the kernel. On SwiftShader: the start view and orbiting.
+// of that in the kernel; and the time to the first frame on a phone's network. On SwiftShader:
+// the start view and orbiting.
 // Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
@@ -219,7 +220,10 @@ async function onRenderer(renderer, url, work) {
   }
 }
 
-// { same: {renderer, start, orbit, replay, empty}, software: {renderer, start, orbit} }; `progress` says what runs.
+// { same: {renderer, start, orbit, replay, empty, firstFrame: {plain, compressing}}, software: {renderer, start, orbit} };
+// `progress` says what runs. The first frame on slow 4G is timed with the site served two
+// ways: by a server that compresses nothing, and by one that compresses the page, scripts
+// and WebAssembly as most static hosts do (./lab web's).
 // `beside(state)`, if given, is run just before and just after the same-renderer start view
 // and orbit ('start', 'orbit'), and what it returns kept in their `beside`: the native frame
 // measured next to them, for a ratio that holds on a busy machine.
@@ -242,7 +246,13 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
       const again = await replay(browser, url, frames);
       progress(`browser on the native renderer: an empty WebGL page, ${frames} frames`);
       const empty = await emptyPage(browser, frames);
-      return { start, orbit, replay: again, empty };
+      const firstFrames = {};
+      for (const [name, compress] of [['plain', false], ['compressing', true]]) {
+        progress(`browser on the native renderer: the first frame on slow 4G, served ${name === 'plain' ? 'uncompressed' : 'compressed'}, ${FIRST_FRAME_RUNS} runs`);
+        const host = await serve(site, 0, '127.0.0.1', { compress });
+        firstFrames[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
+      }
+      return { start, orbit, replay: again, empty, firstFrame: firstFrames };
     });
     const software = await onRenderer('software', url, async (browser) => {
       progress(`browser on SwiftShader: start view, ${softwareFrames} frames`);
