@@ -1,8 +1,12 @@
-# Writes the site's service worker (sw.js) from its template, after every build of the site:
+# The site's last step, after every build of it: the program gzip-compressed beside itself, as
+# the images are (no name or time in the header), then the service worker (sw.js) from its template:
 # its version is a hash of every other file of the site, names and contents, so a new build
 # is a new worker and the same build the same bytes. It keeps every file but the icons,
 # which the browser keeps itself when the lab is installed.
-# cmake -DSITE=DIR -DTEMPLATE=src/web/sw.js -P cmake/web-site.cmake
+# cmake -DSITE=DIR -DTEMPLATE=src/web/sw.js [-DGZIP=gzip] -P cmake/web-site.cmake
+if(GZIP)
+  execute_process(COMMAND ${GZIP} -9nkf "${SITE}/ostrel-lab.wasm" COMMAND_ERROR_IS_FATAL ANY)
+endif()
 file(GLOB_RECURSE files RELATIVE "${SITE}" LIST_DIRECTORIES false "${SITE}/*")
 list(REMOVE_ITEM files sw.js)
 list(SORT files)

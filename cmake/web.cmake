@@ -40,12 +40,16 @@ while(webScripts)
   target_link_options(ostrel-lab PRIVATE "SHELL:${flag} \"${script}\"")
   list(APPEND linkDepends ${script})
 endwhile()
-target_link_options(ostrel-lab PRIVATE
-  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1)
+# Small over fast: every byte is a visitor's wait, and a frame is under a millisecond of the
+# program's time. ASYNCIFY lets the pass that makes the first frame yield (src/web/slices.h).
+target_compile_options(ostrel-lab PRIVATE -Os)
+target_link_options(ostrel-lab PRIVATE -Os
+  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1 -sASYNCIFY=1)
 set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
-# The service worker last, from the whole site as built: at every build, written when it changes.
+# The compressed program and the service worker last, from the whole site as built: at every
+# build, written when they change.
 add_custom_target(site-worker ALL COMMAND ${CMAKE_COMMAND} -DSITE=${SITE} -DTEMPLATE=${CMAKE_SOURCE_DIR}/src/web/sw.js
-  -P ${CMAKE_SOURCE_DIR}/cmake/web-site.cmake DEPENDS ostrel-lab VERBATIM)
+  -DGZIP=${GZIP} -P ${CMAKE_SOURCE_DIR}/cmake/web-site.cmake DEPENDS ostrel-lab VERBATIM)
 
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
 # which ./lab runs), its pictures held against the native program's, built in the native

@@ -124,6 +124,22 @@ window.addEventListener('unhandledrejection', function (e) {
   if (labOwnLine(String(e.reason && e.reason.stack))) Module.labEnd(1, e.reason);
 });
 
+// The program travels gzip-compressed too (ostrel-lab.wasm.gz), as the images do. A browser
+// without DecompressionStream takes the .wasm as emscripten would; so does one whose .gz does
+// not come or does not inflate. A program that cannot start is emscripten's abort().
+if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' && typeof WebAssembly === 'object') {
+  Module.instantiateWasm = function (imports, receive) {
+    var whole = function () {
+      return fetch(labProgramUrl, { credentials: 'same-origin' }).then(function (response) { return response.arrayBuffer(); });
+    };
+    fetch(labProgramUrl + '.gz', { credentials: 'same-origin' }).then(function (response) {
+      return labRefusal(response) ? whole() : response.arrayBuffer().then(labInflated);
+    }).catch(whole).then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
+      .then(function (result) { receive(result.instance, result.module); }, abort);
+    return {};
+  };
+}
+
 // Once the lab is in view, the site is kept for a visit without network (sw.js); the page
 // stays an ordinary page where the browser keeps nothing (file://, or an address that is not
 // secure, as a phone's view of ./lab web --host 0.0.0.0).

@@ -11,10 +11,12 @@ var LAB_SITE_FILES = [@LAB_SITE_FILES@];  // relative to this script
 var labCachePrefix = 'ostrel-lab ' + self.registration.scope + ' ';
 var labCache = labCachePrefix + LAB_SITE_VERSION;
 
-// The images in the form this browser's page fetches them: the .gz where it can inflate it.
+// A file sent compressed too, in the form this browser's page fetches it: the .gz where it
+// can inflate it.
 function labKept(file) {
-  var image = /\.tga(\.gz)?$/.exec(file);
-  return !image || (image[1] === '.gz') === (typeof DecompressionStream === 'function');
+  var inflates = typeof DecompressionStream === 'function';
+  if (/\.gz$/.test(file)) return inflates;
+  return !inflates || LAB_SITE_FILES.indexOf(file + '.gz') < 0;
 }
 
 self.addEventListener('install', function (event) {
