@@ -44,7 +44,7 @@ endwhile()
 # program's time. ASYNCIFY lets the pass that makes the first frame yield (src/web/slices.h).
 target_compile_options(ostrel-lab PRIVATE -Os)
 target_link_options(ostrel-lab PRIVATE -Os
-  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1 -sASYNCIFY=1)
+  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1 -sASYNCIFY=1 -sASYNCIFY_IMPORTS=webYield)
 set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
 # The compressed program and the service worker last, from the whole site as built: at every
 # build, written when they change.

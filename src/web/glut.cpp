@@ -26,6 +26,7 @@ void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);
 void webMenuAttach(int menu, int button);
 void webMainLoop(void);  // a webLoopPass in each animation frame from now on, until the lab ends
+void webYield(void);     // the pass goes on in a task of its own (ASYNCIFY)
 }
 
 // ---- the window: its size and callbacks, and the redisplay flag
@@ -44,7 +45,7 @@ static const int MAX_MENUS = 64;
 static void (*menuCallbacks[MAX_MENUS + 1])(int);
 static int menuCount, currentMenu;
 
-void glutInit(int*, char**) { startSlice(); }
+void glutInit(int*, char**) {}
 void glutInitDisplayMode(unsigned int) {}  // the page's context is always RGB, double-buffered, with depth
 
 void glutInitWindowSize(int width, int height)
@@ -62,7 +63,6 @@ int glutCreateWindow(const char* title)
     for (const WebLayoutEntry& entry : WEB_LAYOUT) webglLayout(entry.name, entry.value);
     webglCreateContext(requestedWidth, requestedHeight);
     setMeshProgress(yieldIfLong);
-    yieldIfLong();  // making the context is long in some browsers
     webPageSetup(title);
     benchFramesLeft = webBenchFrames();
     redisplayPending = true;
@@ -95,7 +95,7 @@ void startSlice() { sliceStarted = emscripten_get_now(); }
 void yieldIfLong()
 {
     if (!slicing || emscripten_get_now() - sliceStarted < SLICE_MS) return;
-    emscripten_sleep(0);
+    webYield();
     startSlice();
 }
 

@@ -272,6 +272,19 @@ mergeInto(LibraryManager.library, {
     requestAnimationFrame(pass);
   },
 
+  // The pass goes on from a timer of the page's own: emscripten's (emscripten_sleep) would
+  // end the runtime after it, since the page's loop is not emscripten's. An exit() in the
+  // rest of the pass has ended the lab already.
+  webYield__deps: ['$Asyncify'],
+  webYield__sig: 'v',
+  webYield: function () {
+    Asyncify.handleSleep(function (wakeUp) {
+      setTimeout(function () {
+        try { wakeUp(); } catch (e) { if (Module.labEnded === undefined) throw e; }
+      });
+    });
+  },
+
   webPageSetup__deps: ['$LabInput'],
   webPageSetup: function (title) {
     document.title = UTF8ToString(title);

@@ -225,7 +225,7 @@ async function siteWithout(...left) {
 
 test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as a file, the page says why in place of the canvas', async (t) => {
   const [noWebGL, noWasm] = [await site.browser.newContext(), await site.browser.newContext()];
-  const [noProgram, noData] = [await siteWithout('ostrel-lab.wasm'), await siteWithout('data')];
+  const [noProgram, noData] = [await siteWithout('ostrel-lab.wasm', 'ostrel-lab.wasm.gz'), await siteWithout('data')];
   t.after(() => Promise.all([noWebGL.close(), noWasm.close(), noProgram.close(), noData.close()]));  // failed or not
   await noWebGL.addInitScript(() => {
     const getContext = HTMLCanvasElement.prototype.getContext;
