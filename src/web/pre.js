@@ -140,10 +140,9 @@ if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' &
   };
 }
 
-// Once the lab is in view, the site is kept for a visit without network (sw.js); the page
-// stays an ordinary page where the browser keeps nothing (file://, or an address that is not
-// secure, as a phone's view of ./lab web --host 0.0.0.0).
-// Registered in a task of its own, after the first frame's.
+// Once the lab is in view, in a task after the first frame's, the site is kept for a visit
+// without network (sw.js). The page stays an ordinary page where the browser keeps nothing:
+// file://, or an address that is not secure (a phone's view of ./lab web --host 0.0.0.0).
 Module.labFirstFrame = function () {
   if (!labScriptUrl || !window.isSecureContext || !('serviceWorker' in navigator)) return;
   setTimeout(function () {
