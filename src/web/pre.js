@@ -124,6 +124,12 @@ window.addEventListener('unhandledrejection', function (e) {
   if (labOwnLine(String(e.reason && e.reason.stack))) Module.labEnd(1, e.reason);
 });
 
+// The WebGL context is made while the program and images download, in a task of its own:
+// making it is long in some browsers. The program asks for it later and gets the same one.
+if (location.protocol !== 'file:') {
+  setTimeout(function () { if (Module.labEnded === undefined) Module.canvas.getContext('webgl2', LabGL.contextAttributes); });
+}
+
 // The program travels gzip-compressed too (ostrel-lab.wasm.gz), as the images do. A browser
 // without DecompressionStream takes the .wasm as emscripten would; so does one whose .gz does
 // not come or does not inflate. A program that cannot start is emscripten's abort().
