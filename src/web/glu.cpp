@@ -94,5 +94,6 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
         for (int k = 0; k < components; ++k) rgba[p * 4 + k] = scaled[p * components + k];
     yieldIfLong();
     webglTexImage((int)currentTextureBinding(), newWidth, newHeight, rgba.data());
+    yieldIfLong();
     return 0;
 }

@@ -272,16 +272,18 @@ mergeInto(LibraryManager.library, {
     requestAnimationFrame(pass);
   },
 
-  // The pass goes on from a timer of the page's own: emscripten's (emscripten_sleep) would
-  // end the runtime after it, since the page's loop is not emscripten's. An exit() in the
-  // rest of the pass has ended the lab already.
+  // The pass goes on in a task the page posts itself: emscripten's timer (emscripten_sleep)
+  // would end the runtime after it, since the page's loop is not emscripten's, and timers
+  // nested this deep wait 4 ms each. An exit() in the rest of the pass has ended the lab already.
   webYield__deps: ['$Asyncify'],
   webYield__sig: 'v',
   webYield: function () {
     Asyncify.handleSleep(function (wakeUp) {
-      setTimeout(function () {
+      var channel = new MessageChannel();
+      channel.port1.onmessage = function () {
         try { wakeUp(); } catch (e) { if (Module.labEnded === undefined) throw e; }
-      });
+      };
+      channel.port2.postMessage(null);
     });
   },
 
