@@ -139,8 +139,9 @@ async function traceFrames(browser, page, wanted, { begin = async () => {}, done
            gpu_kernel_ms: (after[1] - before[1]) / frames.drawn };
 }
 
+// No service worker: its keeping of the site after the first frame would run beside the frames timed.
 async function openPage(browser, url) {
-  const page = await browser.newPage({ viewport: VIEWPORT });
+  const page = await browser.newPage({ viewport: VIEWPORT, serviceWorkers: 'block' });
   await page.goto(url);
   await page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000, polling: 100 });
   return page;
@@ -177,7 +178,7 @@ async function orbiting(browser, url, frames) {
 }
 
 async function emptyPage(browser, frames) {
-  const page = await browser.newPage({ viewport: VIEWPORT });
+  const page = await browser.newPage({ viewport: VIEWPORT, serviceWorkers: 'block' });
   await page.setContent(EMPTY_PAGE);
   await page.waitForFunction(() => window.Module?.labFrameCount?.() > 10, null, { timeout: 120000, polling: 100 });
   const result = await traceFrames(browser, page, frames);
