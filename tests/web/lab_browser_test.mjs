@@ -5,6 +5,8 @@
 // Usage: node lab_browser_test.mjs  (from the repository root, after the native and
 // browser builds; needs DISPLAY to name an X server, for both renderers)
 import { execFileSync } from 'node:child_process';
+import { once } from 'node:events';
+import { createServer } from 'node:http';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -292,6 +294,25 @@ test('a browser without DecompressionStream takes the images as they are, and dr
   assert.ok(asked.includes('/data/carpet.tga'), asked.join(' '));
   expectFaithful('without-decompression', await canvasPicture(page), native.first);
   await context.close();
+});
+
+// As Apache does with its AddEncoding for .gz: the browser inflates the file on the way.
+test('a host that sends the .gz files as gzip-encoded is neither undone nor doubled', async (t) => {
+  const host = createServer((request, response) => {
+    const path = new URL(request.url, 'http://localhost').pathname, file = join(SITE, path.endsWith('/') ? 'index.html' : path);
+    response.writeHead(200, path.endsWith('.gz') ? { 'Content-Encoding': 'gzip' } : {}).end(readFileSync(file));
+  }).listen(0);
+  await once(host, 'listening');
+  t.after(() => host.close());
+  const page = await site.browser.newPage();
+  const asked = [];
+  page.on('request', (r) => asked.push(new URL(r.url()).pathname));
+  await page.goto(`http://localhost:${host.address().port}/`);
+  await drawn(page);
+  await settle(page);
+  expectFaithful('gzip-encoded', await canvasPicture(page), native.first);
+  assert.deepEqual(asked.filter((path) => /\.(tga|wasm)$/.test(path)), [], 'the .gz files taken as they came');
+  await page.close();
 });
 
 describe('the page\'s bench mode', () => {
