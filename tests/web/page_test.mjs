@@ -99,8 +99,10 @@ describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
   });
 });
 
-test('a script of the site\'s host that fails leaves the lab drawing', async () => {
-  const page = await openDrawn(site.browser);
+test('a script of the site\'s host that fails leaves the lab drawing', async (t) => {
+  const context = await site.browser.newContext({ serviceWorkers: 'block' });  // else host.js may pass the route by
+  t.after(() => context.close());
+  const page = await openDrawn(context);
   await page.route('**/host.js', (r) => r.fulfill({ contentType: 'text/javascript',
     body: 'setTimeout(() => { throw new Error("the host\'s"); }); Promise.reject(new Error("the host\'s too"));' }));
   await page.addScriptTag({ url: `${site.url}host.js` });
@@ -111,7 +113,6 @@ test('a script of the site\'s host that fails leaves the lab drawing', async () 
   await animationFrames(page, 10);
   assert.ok((await frames(page)) >= count + 5, 'the orbit goes on');
   assert.deepEqual([await page.evaluate(() => Module.labEnded), await page.locator('#message').textContent()], [undefined, '']);
-  await page.close();
 });
 
 // The site copied and served on one port, which goes away (no network) and comes back.
