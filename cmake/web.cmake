@@ -8,16 +8,27 @@ set_target_properties(ostrel-lab PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SITE})
 # Ahead of emscripten's own legacy GL headers.
 target_include_directories(ostrel-lab BEFORE PRIVATE src/web/include src src/web)
 
-# The images go beside the page; the page fetches the ones this list names.
+# The images go beside the page; the page fetches the ones this list names, each as it is
+# and gzip-compressed (no name or time in the header: the same image, the same bytes), and
+# the page's head asks for the compressed ones at once.
 file(GLOB LAB_IMAGES RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS data/*.tga)
 list(TRANSFORM LAB_IMAGES PREPEND "\"" OUTPUT_VARIABLE quoted)
 list(TRANSFORM quoted APPEND "\"")
 list(JOIN quoted ", " quoted)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/data-files.js CONTENT "Module.labDataFiles = [${quoted}];\n")
+find_program(GZIP gzip REQUIRED)
+set(LAB_PRELOADS)
 foreach(image ${LAB_IMAGES})
   configure_file(${image} ${SITE}/${image} COPYONLY)
+  execute_process(COMMAND ${GZIP} -9nkf ${SITE}/${image} COMMAND_ERROR_IS_FATAL ANY)
+  string(APPEND LAB_PRELOADS "<link rel=\"preload\" href=\"${image}.gz\" as=\"fetch\" crossorigin>\n")
 endforeach()
-configure_file(src/web/index.html ${SITE}/index.html COPYONLY)
+string(STRIP "${LAB_PRELOADS}" LAB_PRELOADS)
+configure_file(src/web/index.html ${SITE}/index.html @ONLY)
+# Installable: the manifest and its icons, the lab's own starting view (tools/images/make-icon).
+foreach(file manifest.webmanifest icon-192.png icon-512.png)
+  configure_file(src/web/${file} ${SITE}/${file} COPYONLY)
+endforeach()
 
 # Each script's path is quoted: a folder name may hold spaces.
 set(webScripts --js-library src/web/page.js --js-library src/web/input.js
@@ -29,9 +40,16 @@ while(webScripts)
   target_link_options(ostrel-lab PRIVATE "SHELL:${flag} \"${script}\"")
   list(APPEND linkDepends ${script})
 endwhile()
-target_link_options(ostrel-lab PRIVATE
-  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1)
+# Small over fast: every byte is a visitor's wait, and a frame is under a millisecond of the
+# program's time. ASYNCIFY lets the pass that makes the first frame yield (src/web/slices.h).
+target_compile_options(ostrel-lab PRIVATE -Os)
+target_link_options(ostrel-lab PRIVATE -Os
+  -sENVIRONMENT=web -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sFORCE_FILESYSTEM=1 -sASYNCIFY=1 -sASYNCIFY_IMPORTS=webYield)
 set_property(TARGET ostrel-lab APPEND PROPERTY LINK_DEPENDS ${linkDepends})
+# The compressed program and the service worker last, from the whole site as built: at every
+# build, written when they change.
+add_custom_target(site-worker ALL COMMAND ${CMAKE_COMMAND} -DSITE=${SITE} -DTEMPLATE=${CMAKE_SOURCE_DIR}/src/web/sw.js
+  -DGZIP=${GZIP} -P ${CMAKE_SOURCE_DIR}/cmake/web-site.cmake DEPENDS ostrel-lab VERBATIM)
 
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
 # a step of their own), its pictures held against the native program's, built in the native

@@ -86,6 +86,9 @@ struct VertexKeyHash {
 };
 static std::unordered_map<VertexKey, uint32_t, VertexKeyHash> meshVertexIndex;
 static bool meshNormalGiven;
+static void (*meshProgress)();
+static const unsigned MESH_PROGRESS_VERTICES = 4096;
+static unsigned meshVerticesSent;
 static int meshesMade;
 
 // A new frame, nothing recorded yet.
@@ -421,6 +424,7 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
     const GLfloat position[3] = {x, y, z};
     if (makingMesh) {
         primitive.push_back(meshVertex(position));
+        if (meshProgress && ++meshVerticesSent % MESH_PROGRESS_VERTICES == 0) meshProgress();
         return;
     }
     WebVertex v;
@@ -497,6 +501,8 @@ void glEnd()
 }
 
 // ---- meshes
+
+void setMeshProgress(void (*progress)()) { meshProgress = progress; }
 
 void beginMesh()
 {

@@ -20,6 +20,9 @@ struct Mesh {
 };
 void beginMesh();
 Mesh endMesh();
+// Called, when set, every few thousand vertices of a mesh being made: the layer's loop cuts
+// a long one (GLU's 360 x 360 cylinder) over several tasks of the page.
+void setMeshProgress(void (*progress)());
 // One draw of a mesh with the current state; the current normal becomes the mesh's last,
 // as if its vertices had been sent one by one.
 void drawMesh(const Mesh& mesh);

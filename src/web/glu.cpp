@@ -2,6 +2,7 @@
 #include "gl_state.h"
 #include "scale.h"
 #include "meshes.h"
+#include "slices.h"
 #include "webgl.h"
 
 #include <GL/glu.h>
@@ -58,7 +59,9 @@ GLUquadric* gluNewQuadric() { return new GLUquadric{0}; }
 
 void gluCylinder(GLUquadric* quad, GLdouble base, GLdouble top, GLdouble height, GLint slices, GLint stacks)
 {
-    if (quad) drawCylinder(base, top, height, slices, stacks);
+    if (!quad) return;
+    yieldIfLong();
+    drawCylinder(base, top, height, slices, stacks);
 }
 
 // Level 0 only, rescaled to the power-of-two size GLU picks; the page makes the smaller
@@ -77,6 +80,7 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
                                       (const unsigned char*)data + (size_t)rowBytes * (height - 1) + width * components);
     source.resize((size_t)rowBytes * height + components, 0);
     int newWidth = nearestPowerOfTwo(width), newHeight = nearestPowerOfTwo(height);
+    yieldIfLong();
     std::vector<unsigned char> scaled((size_t)newWidth * newHeight * components);
     if (newWidth == width && newHeight == height) {
         for (int y = 0; y < height; ++y)
@@ -88,6 +92,8 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     std::vector<unsigned char> rgba((size_t)newWidth * newHeight * 4, 255);
     for (size_t p = 0; p < (size_t)newWidth * newHeight; ++p)
         for (int k = 0; k < components; ++k) rgba[p * 4 + k] = scaled[p * components + k];
+    yieldIfLong();
     webglTexImage((int)currentTextureBinding(), newWidth, newHeight, rgba.data());
+    yieldIfLong();
     return 0;
 }

@@ -4,6 +4,7 @@
 // and an exit() from a frame or an event then reaches none of emscripten's exit hooks.
 #include "gl_state.h"
 #include "meshes.h"
+#include "slices.h"
 #include "webgl.h"
 
 #include <GL/glut.h>
@@ -25,6 +26,7 @@ void webMenuAddEntry(int menu, const char* label, int value);
 void webMenuAddSubMenu(int menu, const char* label, int submenu);
 void webMenuAttach(int menu, int button);
 void webMainLoop(void);  // a webLoopPass in each animation frame from now on, until the lab ends
+void webYield(void);     // the pass goes on in a task of its own (ASYNCIFY)
 }
 
 // ---- the window: its size and callbacks, and the redisplay flag
@@ -60,6 +62,7 @@ int glutCreateWindow(const char* title)
     // The page reads the structs' layout from here on, the context's buffers first.
     for (const WebLayoutEntry& entry : WEB_LAYOUT) webglLayout(entry.name, entry.value);
     webglCreateContext(requestedWidth, requestedHeight);
+    setMeshProgress(yieldIfLong);
     webPageSetup(title);
     benchFramesLeft = webBenchFrames();
     redisplayPending = true;
@@ -72,13 +75,36 @@ void glutKeyboardFunc(void (*callback)(unsigned char, int, int)) { keyboardCallb
 void glutMotionFunc(void (*callback)(int, int)) { motionCallback = callback; }
 void glutIdleFunc(void (*callback)(void)) { idleCallback = callback; }
 void glutPostRedisplay(void) { redisplayPending = true; }
-void glutSwapBuffers(void) { submitFrame(); }
+void glutSwapBuffers(void)
+{
+    yieldIfLong();  // the page's part of the first frame (shaders, uploads) in a task of its own
+    submitFrame();
+}
+
+// ---- the pass in slices
+
+// A slice of 4 ms is 16 ms on a phone 4 times slower: with the piece of work that ends it,
+// under the 50 ms of a long task. Only the passes up to the first frame are cut: later
+// frames make nothing new, and a frame cut in two would wait for the next animation frame.
+static const double SLICE_MS = 4;
+static double sliceStarted;
+static bool slicing = true;
+
+void startSlice() { sliceStarted = emscripten_get_now(); }
+
+void yieldIfLong()
+{
+    if (!slicing || emscripten_get_now() - sliceStarted < SLICE_MS) return;
+    webYield();
+    startSlice();
+}
 
 // One pass of GLUT's loop, once per animation frame: a size change first, then the
 // display if one was asked for, then the idle function.
 static void mainLoopPass()
 {
     webPassBegan();  // the page times the pass up to the frame's last WebGL call
+    startSlice();
     int width = webResizeAndClearCanvasWidth(), height = webResizeAndClearCanvasHeight();
     if (width != reshapedWidth || height != reshapedHeight) {
         reshapedWidth = width;
@@ -91,6 +117,7 @@ static void mainLoopPass()
     if (redisplayPending && displayCallback) {
         redisplayPending = false;
         displayCallback();
+        slicing = false;
         if (benchFramesLeft > 0) {
             --benchFramesLeft;
             webBenchFrameDrawn();
@@ -130,10 +157,15 @@ void glutAttachMenu(int button)
     if (currentMenu) webMenuAttach(currentMenu, button);
 }
 
-void glutSolidCube(GLdouble size) { drawSolidCube(size); }
+void glutSolidCube(GLdouble size)
+{
+    yieldIfLong();
+    drawSolidCube(size);
+}
 
 void glutSolidTorus(GLdouble innerRadius, GLdouble outerRadius, GLint sides, GLint rings)
 {
+    yieldIfLong();
     drawSolidTorus(innerRadius, outerRadius, sides, rings);
 }
 

@@ -2,6 +2,7 @@
 // touch and key events, the key buttons under it, and GLUT's menus as HTML menus that open
 // from the right button, a long press or the keyboard.
 mergeInto(LibraryManager.library, {
+  $LabInput__deps: ['$Asyncify'],
   $LabInput: {
     canvas: null,
     menus: {},            // GLUT menu number -> [{label, value} or {label, submenu}]
@@ -17,9 +18,16 @@ mergeInto(LibraryManager.library, {
     LONG_PRESS_SLOP: 6,   // CSS pixels a finger may wander and still be pressing, not dragging
 
     // Calls into the program unless it has ended; the exception an exit() throws stops here.
+    // While a pass of the loop has yielded to the browser (slices.h), the program is in the
+    // middle of it: calls wait, in order, for the next one made after it.
+    waiting: [],
     call: function (f) {
       if (Module.labEnded !== undefined) return;
-      try { f(); } catch (e) { if (Module.labEnded === undefined) throw e; }
+      if (Asyncify.currData) return void LabInput.waiting.push(f);
+      try {
+        while (LabInput.waiting.length && Module.labEnded === undefined && !Asyncify.currData) LabInput.waiting.shift()();
+        if (Module.labEnded === undefined) Asyncify.currData ? LabInput.waiting.push(f) : f();
+      } catch (e) { if (Module.labEnded === undefined) throw e; }
     },
 
     // Client position -> drawing-buffer pixel, which is what the lab's window coordinates are.
@@ -262,6 +270,21 @@ mergeInto(LibraryManager.library, {
       if (Module.labEnded === undefined) requestAnimationFrame(pass);
     };
     requestAnimationFrame(pass);
+  },
+
+  // The pass goes on in a task the page posts itself: emscripten's timer (emscripten_sleep)
+  // would end the runtime after it, since the page's loop is not emscripten's, and timers
+  // nested this deep wait 4 ms each. An exit() in the rest of the pass has ended the lab already.
+  webYield__deps: ['$Asyncify'],
+  webYield__sig: 'v',
+  webYield: function () {
+    Asyncify.handleSleep(function (wakeUp) {
+      var channel = new MessageChannel();
+      channel.port1.onmessage = function () {
+        try { wakeUp(); } catch (e) { if (Module.labEnded === undefined) throw e; }
+      };
+      channel.port2.postMessage(null);
+    });
   },
 
   webPageSetup__deps: ['$LabInput'],

@@ -12,6 +12,8 @@ mergeInto(LibraryManager.library, {
   $LabGL__deps: ['$LabPage'],
   $LabGL: {
     gl: null,
+    contextAttributes: { alpha: false, depth: true, stencil: false, antialias: false,
+                         premultipliedAlpha: false, preserveDrawingBuffer: true },
     lost: false,          // since a loss, until the restored context has everything made again
     programs: null,       // by the lighting switches they are written for
     stream: null,         // the frame's own vertices and indices
@@ -344,10 +346,7 @@ mergeInto(LibraryManager.library, {
     var canvas = Module.canvas || document.getElementById('lab');
     canvas.width = width;
     canvas.height = height;
-    var gl = canvas.getContext('webgl2', {
-      alpha: false, depth: true, stencil: false, antialias: false,
-      premultipliedAlpha: false, preserveDrawingBuffer: true,
-    });
+    var gl = canvas.getContext('webgl2', LabGL.contextAttributes);
     if (!gl) throw new Error('this browser gives no WebGL 2 context');
     LabGL.gl = gl;
     // A lost context draws nothing until it is back; then all is made again and the last
@@ -395,7 +394,7 @@ mergeInto(LibraryManager.library, {
       LabGL.upload(f);
       LabGL.draw(f);
     }
-    LabPage.frames++;
+    if (++LabPage.frames === 1 && Module.labFirstFrame) Module.labFirstFrame();
     if (LabGL.passStart) {
       LabGL.programTimes.push(performance.now() - LabGL.passStart);
       if (LabGL.programTimes.length > 10000) LabGL.programTimes.shift();

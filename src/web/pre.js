@@ -37,7 +37,8 @@ if (location.protocol === 'file:') {
 // answered and what to upload, rather than the visitor's browser being blamed.
 
 // The program sits beside this script, whose address can be read only while it runs.
-var labProgramUrl = document.currentScript ? document.currentScript.src.replace(/\.js([?#].*)?$/, '.wasm') : 'ostrel-lab.wasm';
+var labScriptUrl = document.currentScript ? document.currentScript.src.replace(/[?#].*$/, '') : '';
+var labProgramUrl = labScriptUrl ? labScriptUrl.replace(/\.js$/, '.wasm') : 'ostrel-lab.wasm';
 var labImagesFetched = null;  // once preRun has asked: a promise of [{name, bytes or refused}]
 
 // Over HTTP/2 a response carries no status text: these are the answers a host meets.
@@ -107,9 +108,55 @@ Module.labEnd = function (status, error) {
 
 // exit() from anywhere in the program: in main(), a frame or an event.
 Module.onExit = function (status) { Module.labEnd(status); };
-// An error none caught, in main(), a frame or an event, reaches the browser.
-window.addEventListener('error', function (e) { Module.labEnd(1, e.error || e.message); });
-window.addEventListener('unhandledrejection', function (e) { Module.labEnd(1, e.reason); });
+
+// An error none caught, in main(), a frame or an event, reaches the browser. Only the lab's
+// own stop it: thrown in this script (the page's code is in it) or in the program. A script
+// the site's host adds (analytics, a cookie banner) may fail on its own, and the lab goes on.
+function labOwnLine(where) {
+  return !!where && (where.indexOf('wasm://') === 0 ||
+    [labScriptUrl, labProgramUrl].some(function (url) { return url && where.indexOf(url + ':') >= 0; }));
+}
+window.addEventListener('error', function (e) {
+  if (e.filename && labOwnLine(e.filename.replace(/[?#].*$/, '') + ':')) Module.labEnd(1, e.error || e.message);
+});
+// A rejection has no place of its own: the lab's come with its lines in their stack.
+window.addEventListener('unhandledrejection', function (e) {
+  if (labOwnLine(String(e.reason && e.reason.stack))) Module.labEnd(1, e.reason);
+});
+
+// The WebGL context is made while the program and images download, in a task of its own:
+// making it is long in some browsers. The program asks for it later and gets the same one.
+if (location.protocol !== 'file:') {
+  setTimeout(function () { if (Module.labEnded === undefined) Module.canvas.getContext('webgl2', LabGL.contextAttributes); });
+}
+
+// The program travels gzip-compressed too (ostrel-lab.wasm.gz), as the images do. A browser
+// without DecompressionStream takes the .wasm as emscripten would; so does one whose .gz does
+// not come or does not inflate. A program that cannot start is emscripten's abort().
+if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' && typeof WebAssembly === 'object') {
+  Module.instantiateWasm = function (imports, receive) {
+    var whole = function () {
+      return fetch(labProgramUrl, { credentials: 'same-origin' }).then(function (response) { return response.arrayBuffer(); });
+    };
+    fetch(labProgramUrl + '.gz', { credentials: 'same-origin' }).then(function (response) {
+      return labRefusal(response) ? whole() : response.arrayBuffer().then(labInflated);
+    }).catch(whole).then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
+      .then(function (result) { receive(result.instance, result.module); }, abort);
+    return {};
+  };
+}
+
+// Once the lab is in view, in a task after the first frame's, the site is kept for a visit
+// without network (sw.js). The page stays an ordinary page where the browser keeps nothing:
+// file://, or an address that is not secure (a phone's view of ./lab web --host 0.0.0.0).
+Module.labFirstFrame = function () {
+  if (!labScriptUrl || !window.isSecureContext || !('serviceWorker' in navigator)) return;
+  setTimeout(function () {
+    navigator.serviceWorker.register(labScriptUrl.replace(/[^/]*$/, 'sw.js')).catch(function (e) {
+      console.warn('The lab will not be kept for use without network: ' + e.message);
+    });
+  });
+};
 
 // A .wasm that does not load or compile, or the program's own abort(). Before the program
 // runs, the server is asked again what it answers for the site's files.
@@ -122,18 +169,42 @@ Module.onAbort = function (what) {
   });
 };
 
-Module.preRun = Module.preRun || [];
-Module.preRun.push(function () {
-  var files = Module.labDataFiles || [];
-  addRunDependency('lab-data');
-  labImagesFetched = Promise.all(files.map(function (name) {
-    var refused = function (answer) { return { name: name, refused: answer }; };
+// Each image travels gzip-compressed too (data/NAME.tga.gz), an eighth of its size: few hosts
+// compress such files themselves. The page inflates it with the browser's DecompressionStream;
+// a browser without one, or a .gz that does not come or does not inflate, takes the .tga.
+// A host that sends the .gz with Content-Encoding: gzip hands over the TGA bytes inflated
+// already: a gzip stream starts with 1f 8b, which no TGA file can (its second byte, the
+// colour map type, is 0 or 1).
+var LAB_GZIP_MAGIC = [0x1f, 0x8b];
+
+function labInflated(bytes) {
+  var start = new Uint8Array(bytes, 0, Math.min(2, bytes.byteLength));
+  if (start[0] !== LAB_GZIP_MAGIC[0] || start[1] !== LAB_GZIP_MAGIC[1]) return bytes;
+  return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
+}
+
+function labFetchImage(name) {
+  var refused = function (answer) { return { name: name, refused: answer }; };
+  var whole = function () {
     return fetch(name).then(function (response) {
       var answer = labRefusal(response);
       return answer ? refused(answer) : response.arrayBuffer().then(function (bytes) { return { name: name, bytes: bytes }; },
                                                                     function () { return refused(LAB_NO_ANSWER); });
     }, function () { return refused(LAB_NO_ANSWER); });
-  }));
+  };
+  if (typeof DecompressionStream !== 'function') return whole();
+  return fetch(name + '.gz').then(function (response) {
+    if (labRefusal(response)) return whole();
+    return response.arrayBuffer().then(labInflated).then(function (bytes) { return { name: name, bytes: bytes }; });
+  }).catch(whole);
+}
+
+// The fetches start as the script runs, beside the program's (index.html preloads them all).
+Module.preRun = Module.preRun || [];
+Module.preRun.push(function () {
+  var files = Module.labDataFiles || [];
+  addRunDependency('lab-data');
+  labImagesFetched = Promise.all(files.map(labFetchImage));
   labImagesFetched.then(function (fetched) {
     // The program never starts on an incomplete site.
     if (fetched.some(function (file) { return file.refused; })) {

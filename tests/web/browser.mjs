@@ -11,9 +11,10 @@ export { webglRenderer } from '../../tools/web/chromium.mjs';
 export const WEB_BUILD = process.env.OSTREL_WEB_BUILD || 'build-web';
 export const SITE = join(WEB_BUILD, 'site');  // what ./lab web serves; the build's own files stay above it
 
-// { browser, server, url }: the site on a free port, and Chromium drawing WebGL on `renderer`.
-export async function openSite(renderer = 'native') {
-  const server = await serve(SITE, 0);
+// { browser, server, url }: the site on a free port, and Chromium drawing WebGL on `renderer`;
+// served as ./lab web serves it, or, with compress false, by a server that compresses nothing.
+export async function openSite(renderer = 'native', compress = true) {
+  const server = await serve(SITE, 0, '127.0.0.1', { compress });
   return { server, url: `http://localhost:${server.address().port}/`, browser: await launchChromium(chromium, renderer) };
 }
 

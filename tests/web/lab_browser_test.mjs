@@ -5,6 +5,8 @@
 // Usage: node lab_browser_test.mjs  (from the repository root, after the native and
 // browser builds; needs DISPLAY to name an X server, for both renderers)
 import { execFileSync } from 'node:child_process';
+import { once } from 'node:events';
+import { createServer } from 'node:http';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -88,7 +90,7 @@ const openLab = (route, query) => openPage(site.browser, site.url, route, query)
 before(async () => {
   mkdirSync(OUT, { recursive: true });
   native = nativePictures();
-  site = await openSite();
+  site = await openSite('native', false);  // a host that compresses nothing: the images come as the .gz the site holds
 });
 
 after(() => closeSite(site));
@@ -236,6 +238,8 @@ describe('the lab in a browser', () => {
 });
 
 describe('an image the lab cannot read', () => {
+  const CARPET = /\/data\/carpet\.tga(\.gz)?$/;  // as it is and compressed: the page falls back from one to the other
+
   // The reader's own message for the same bytes, from the native tga-to-ppm in a folder
   // holding them (or not) at the same path.
   function nativeMessage(bytes) {
@@ -265,7 +269,7 @@ describe('an image the lab cannot read', () => {
   }
 
   test('a host\'s web page in place of a file is named with the server\'s answer, and the lab does not start', async () => {
-    const page = await openLab({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 200, contentType: 'text/html', body: '<!doctype html><p>Not here</p>' }) });
+    const page = await openLab({ pattern: CARPET, handler: (r) => r.fulfill({ status: 200, contentType: 'text/html', body: '<!doctype html><p>Not here</p>' }) });
     await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));  // once the server was asked again
     assert.match(await page.locator('#message').textContent(), /this file of the lab:\ndata\/carpet\.tga: 200 OK, but a web page \(text\/html\) in place of the file\n\n.*upload the whole site\/ folder/);
     assert.deepEqual([await page.evaluate(() => Module.labFrameCount?.() ?? 0), await page.locator('#lab').isVisible()], [0, false]);
@@ -274,8 +278,41 @@ describe('an image the lab cannot read', () => {
 
   test('a truncated file shows the reader\'s message instead of the lab', async () => {
     const cut = readFileSync('data/carpet.tga').subarray(0, 1218);
-    await expectFailure({ pattern: '**/data/carpet.tga', handler: (r) => r.fulfill({ status: 200, body: cut }) }, cut);
+    await expectFailure({ pattern: CARPET, handler: (r) => r.fulfill({ status: 200, body: cut }) }, cut);
   });
+});
+
+test('a browser without DecompressionStream takes the images as they are, and draws the same first frame', async () => {
+  const context = await site.browser.newContext();
+  await context.addInitScript(() => { delete window.DecompressionStream; });
+  const page = await context.newPage();
+  const asked = [];
+  page.on('request', (r) => asked.push(new URL(r.url()).pathname));
+  await page.goto(site.url);
+  await drawn(page);
+  await settle(page);
+  assert.ok(asked.includes('/data/carpet.tga'), asked.join(' '));
+  expectFaithful('without-decompression', await canvasPicture(page), native.first);
+  await context.close();
+});
+
+// As Apache does with its AddEncoding for .gz: the browser inflates the file on the way.
+test('a host that sends the .gz files as gzip-encoded is neither undone nor doubled', async (t) => {
+  const host = createServer((request, response) => {
+    const path = new URL(request.url, 'http://localhost').pathname, file = join(SITE, path.endsWith('/') ? 'index.html' : path);
+    response.writeHead(200, path.endsWith('.gz') ? { 'Content-Encoding': 'gzip' } : {}).end(readFileSync(file));
+  }).listen(0);
+  await once(host, 'listening');
+  t.after(() => host.close());
+  const page = await site.browser.newPage();
+  const asked = [];
+  page.on('request', (r) => asked.push(new URL(r.url()).pathname));
+  await page.goto(`http://localhost:${host.address().port}/`);
+  await drawn(page);
+  await settle(page);
+  expectFaithful('gzip-encoded', await canvasPicture(page), native.first);
+  assert.deepEqual(asked.filter((path) => /\.(tga|wasm)$/.test(path)), [], 'the .gz files taken as they came');
+  await page.close();
 });
 
 describe('the page\'s bench mode', () => {

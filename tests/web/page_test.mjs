@@ -4,14 +4,16 @@
 // Usage: node page_test.mjs (from the repository root, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { setDefaultResultOrder } from 'node:dns';
 import { once } from 'node:events';
-import { copyFileSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
+import { copyFileSync, cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+import { launchChromiumProfile } from '../../tools/web/chromium.mjs';
 import { serve } from '../../tools/web/web_serve.mjs';
 import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
 
@@ -97,6 +99,94 @@ describe('on a phone (390 x 844, pixel ratio 3, touch)', () => {
   });
 });
 
+test('a script of the site\'s host that fails leaves the lab drawing', async (t) => {
+  const context = await site.browser.newContext({ serviceWorkers: 'block' });  // else host.js may pass the route by
+  t.after(() => context.close());
+  const page = await openDrawn(context);
+  await page.route('**/host.js', (r) => r.fulfill({ contentType: 'text/javascript',
+    body: 'setTimeout(() => { throw new Error("the host\'s"); }); Promise.reject(new Error("the host\'s too"));' }));
+  await page.addScriptTag({ url: `${site.url}host.js` });
+  await page.addScriptTag({ content: 'null.banner;' }).catch(() => {});  // a host's line in the page itself
+  await animationFrames(page, 5);
+  await page.locator('#lab').press('a');
+  const count = await frames(page);
+  await animationFrames(page, 10);
+  assert.ok((await frames(page)) >= count + 5, 'the orbit goes on');
+  assert.deepEqual([await page.evaluate(() => Module.labEnded), await page.locator('#message').textContent()], [undefined, '']);
+});
+
+// The site copied and served on one port, which goes away (no network) and comes back.
+async function siteCopy() {
+  const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
+  cpSync(SITE, dir, { recursive: true });
+  let server = await serve(dir, 0);
+  const port = server.address().port;
+  return {
+    dir, url: `http://localhost:${port}/`,
+    down: () => { server.close(); server.closeAllConnections(); },
+    up: async () => { server = await serve(dir, port); },
+    close: () => { server.close(); server.closeAllConnections(); rmSync(dir, { recursive: true }); },
+  };
+}
+
+// The service worker's version in a site, as its build wrote it.
+const siteVersion = (dir) => /LAB_SITE_VERSION = '([0-9a-f]+)'/.exec(readFileSync(join(dir, 'sw.js'), 'utf8'))[1];
+const keptVersions = (page) => page.evaluate(() => caches.keys().then((names) => names.map((n) => n.split(' ').pop())));
+
+test('after one visit the lab draws with no network; a new build is what the next visit gets, and then what is kept', async (t) => {
+  const copy = await siteCopy();
+  const context = await site.browser.newContext();
+  t.after(() => Promise.all([context.close(), copy.close()]));
+  const page = await openPage(context, copy.url);
+  await drawn(page);
+  await settle(page);
+  const online = await canvasPicture(page);
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  copy.down();
+  const offline = async (heading) => {
+    await page.reload();
+    await drawn(page);
+    await settle(page);
+    assert.ok((await canvasPicture(page)).rgb.equals(online.rgb), 'the same first frame, with no network');
+    assert.equal(await page.locator('h1').textContent(), heading);
+  };
+  await offline('Ostrel Lab');
+
+  // A new build: another page, and the worker written for it as the build writes it.
+  const built = siteVersion(copy.dir);
+  const index = join(copy.dir, 'index.html');
+  writeFileSync(index, readFileSync(index, 'utf8').replace('<h1>Ostrel Lab</h1>', '<h1>Ostrel Lab, rebuilt</h1>'));
+  execFileSync('cmake', [`-DSITE=${copy.dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+  assert.notEqual(siteVersion(copy.dir), built);
+  await copy.up();
+  await page.reload();
+  assert.equal(await page.locator('h1').textContent(), 'Ostrel Lab, rebuilt');
+  await drawn(page);
+  await page.waitForFunction((v) => {  // the new worker has kept the new build and dropped the old
+    caches.keys().then((names) => { window.kept = names; });
+    return window.kept?.length === 1 && window.kept[0].endsWith(` ${v}`);
+  }, siteVersion(copy.dir), { polling: 100 });
+  copy.down();
+  await offline('Ostrel Lab, rebuilt');
+  assert.deepEqual([await keptVersions(page), page.errors.filter((e) => !/ERR_CONNECTION_REFUSED/.test(e))], [[siteVersion(copy.dir)], []]);
+});
+
+test('Chromium finds the lab installable: a manifest with the lab\'s name, standalone, icons of 192 and 512 pixels', async (t) => {
+  const profile = mkdtempSync(join(tmpdir(), 'lab profile-'));
+  const context = await launchChromiumProfile(chromium, profile);
+  t.after(async () => { await context.close(); rmSync(profile, { recursive: true }); });
+  const page = context.pages()[0] || await context.newPage();
+  await page.goto(site.url);
+  await drawn(page);
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  const cdp = await context.newCDPSession(page);
+  const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+  const { data } = await cdp.send('Page.getAppManifest');
+  const manifest = JSON.parse(data);
+  assert.deepEqual([installabilityErrors, manifest.name, manifest.display, manifest.icons.map((i) => i.sizes)],
+    [[], 'Ostrel Lab', 'standalone', ['192x192', '512x512']]);
+});
+
 // Each fault axe-core finds, as "rule: the elements".
 async function accessibilityFaults(page) {
   await page.addScriptTag({ path: AXE });
@@ -136,7 +226,7 @@ async function siteWithout(...left) {
 
 test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as a file, the page says why in place of the canvas', async (t) => {
   const [noWebGL, noWasm] = [await site.browser.newContext(), await site.browser.newContext()];
-  const [noProgram, noData] = [await siteWithout('ostrel-lab.wasm'), await siteWithout('data')];
+  const [noProgram, noData] = [await siteWithout('ostrel-lab.wasm', 'ostrel-lab.wasm.gz'), await siteWithout('data')];
   t.after(() => Promise.all([noWebGL.close(), noWasm.close(), noProgram.close(), noData.close()]));  // failed or not
   await noWebGL.addInitScript(() => {
     const getContext = HTMLCanvasElement.prototype.getContext;
@@ -145,7 +235,7 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
   await noWasm.addInitScript(() => { delete window.WebAssembly; });
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   const upload = 'upload the whole site/ folder that ./lab web builds';
-  const images = readdirSync(join(SITE, 'data')).sort();  // in the page's order, as CMake lists them
+  const images = readdirSync(join(SITE, 'data')).filter((f) => f.endsWith('.tga')).sort();  // in the page's order, as CMake lists them
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
                                   [await openPage(noWasm, site.url), /this browser does not run WebAssembly: open the page in another/],
                                   [await openPage(site.browser, noProgram.url), `This site is incomplete: the server did not deliver this file of the lab:\nostrel-lab.wasm: 404 Not Found\n\nTo whoever put the lab on this site: ${upload}`],
@@ -167,9 +257,9 @@ test('the server answers malformed requests with a 4xx, HEAD as GET without a bo
     const { status } = await ask(path, method);
     assert.ok(status >= 400 && status < 500, `${method} /${path}: ${status}`);
   }
-  const [head, body] = [await ask('', 'HEAD'), await (await ask('')).text()];
-  assert.match(body, /<canvas id="lab"/);
-  assert.deepEqual([head.status, head.headers.get('content-length'), await head.text()], [200, String(Buffer.byteLength(body)), '']);
+  const [head, get] = [await ask('', 'HEAD'), await ask('')];
+  assert.match(await get.text(), /<canvas id="lab"/);
+  assert.deepEqual([head.status, head.headers.get('content-length'), await head.text()], [200, get.headers.get('content-length'), '']);
 });
 
 // Copied there or through a link, it still knows it was run directly: it prints its address.

@@ -2,7 +2,8 @@
 // TGA decoder against memcpy, and, when the browser build exists, the browser frame at the
 // same two camera states on the same renderer as the native program (WebGL through ANGLE on
 // the X server's Mesa), where the browser's time a frame goes, and the same frame on
-// SwiftShader (software WebGL). Prints one table (docs/performance.md's figures) and writes the same as JSON;
+// SwiftShader (software WebGL), the time to the first frame on a phone's network, and
+// Lighthouse's scores. Prints one table (docs/performance.md's figures) and writes the same as JSON;
 // plots frame time over one revolution of the orbit (build/frame-times.png, copied to docs/)
 // with gnuplot.
 // Usage: node tools/bench/bench.mjs [--frames N] [--orbit-frames N] [--web-frames N] [--software-frames N] [--out FILE]
@@ -23,6 +24,7 @@ const SOFTWARE_FRAMES = Number(option('--software-frames', 180));  // one
 const OUT = option('--out', 'build/bench.json');
 const REVOLUTION = 180;  // orbit steps of 2 degrees
 const BESIDE_FRAMES = 150;  // native start-view frames next to each browser run
+const LIGHTHOUSE_RUNS = 3;  // each of mobile and desktop, the median kept
 
 const progress = (text) => process.stderr.write(`bench: ${text}\n`);
 
@@ -52,6 +54,8 @@ if (existsSync('build-web/site/index.html')) {
         return 1000 / jsonLines('build/lab-bench', args)[0].fps;  // its mean frame
     };
     web = await browserBench('build-web/site', WEB_FRAMES, SOFTWARE_FRAMES, progress, beside);
+    const { lighthouseBench } = await import('./lighthouse.mjs');
+    web.lighthouse = await lighthouseBench('build-web/site', LIGHTHOUSE_RUNS, progress);
 } else {
     progress('no browser build (./lab web --no-serve makes one): browser figures left out');
 }
@@ -97,12 +101,25 @@ if (web) {
     figure('browser program time per frame, orbiting', ms(same.orbit.program_ms), 'ms', 'absolute', programHow);
     figure('browser frame / GPU-only frame, same renderer, start view', round(same.start.mean_ms / same.replay.mean_ms, 2), '×',
            'ratio', `?bench=N&replay: the recorded frame drawn again with no program work, ${ms(same.replay.mean_ms)} ms`);
+    for (const [name, r] of [['a server that compresses nothing', same.firstFrame.plain],
+                             ['a server that compresses the page, scripts and WebAssembly', same.firstFrame.compressing]])
+        figure(`browser first frame on slow 4G, ${name}`, ms(r.median_ms), 'ms', 'absolute',
+               `median of ${r.runs} runs, from navigation, cache off, ${Math.round(r.bytes / 1024)} KiB over the network: ${r.times_ms.map((t) => Math.round(t)).join(', ')} ms`);
     figure('browser frame, software WebGL (SwiftShader), start view', ms(software.start.mean_ms), 'ms', 'absolute', drawnHow(software.start));
     figure('browser frame, software WebGL (SwiftShader), orbiting', ms(software.orbit.mean_ms), 'ms', 'absolute', drawnHow(software.orbit));
     figure('browser / native frame, software WebGL, start view', round(software.start.mean_ms / (1000 / start.fps), 2), '×', 'ratio',
            'means, same run: two rasterizers');
     figure('browser / native frame, software WebGL, orbiting', round(software.orbit.mean_ms / (1000 / orbit.fps), 2), '×', 'ratio',
            'means, same run: two rasterizers');
+    const lh = web.lighthouse;
+    for (const form of ['mobile', 'desktop']) {
+        const r = lh[form];
+        figure(`Lighthouse ${form}: performance / accessibility / best practices / SEO`,
+               ['performance', 'accessibility', 'best-practices', 'seo'].map((c) => r.scores[c]).join(' / '), '', 'score',
+               `Lighthouse ${lh.version}, median of ${r.runs.length} runs, served uncompressed; points lost in: ${r.lost.join(', ') || 'nothing'}`);
+        figure(`Lighthouse ${form}: total blocking time / longest task`, `${Math.round(r.timings['total-blocking-time'])} / ${Math.round(r.longest_task_ms)}`,
+               'ms', 'absolute', `medians; ${form === 'mobile' ? 'a 4× slower CPU, simulated' : 'the desktop profile'}`);
+    }
 }
 
 const report = {

@@ -8,7 +8,8 @@
 // start view (?bench=N), orbiting (`a`), the recorded frame drawn again with no program work
 // (?bench=N&replay), and an empty WebGL page of the same size and settings, the browser's own
 // cost a frame; with each, how long the GPU process's main thread worked a frame and how much
-// of that in the kernel. On SwiftShader: the start view and orbiting.
+// of that in the kernel; and the time to the first frame on a phone's network. On SwiftShader:
+// the start view and orbiting.
 // Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
 // npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
@@ -41,6 +42,20 @@ const EMPTY_PAGE = `<!doctype html><body style="margin:0;padding:16px;background
     requestAnimationFrame(frame);
   })();
 </script>`;
+
+// The time to the lab's first frame on a phone's network: Lighthouse's mobile profile
+// ("slow 4G": 150 ms round trip, 1.6 Mbit/s down, 750 kbit/s up), the cache off, each run in
+// a new profile (no service worker yet), the median of the runs.
+const SLOW_4G = { offline: false, latency: 150, downloadThroughput: (1.6 * 1024 * 1024) / 8, uploadThroughput: (750 * 1024) / 8 };
+const FIRST_FRAME_RUNS = 5;
+// The first animation frame to find a frame handed to WebGL, in ms from the navigation.
+const MARK_FIRST_FRAME = () => {
+  const look = () => {
+    if (window.Module?.labFrameCount?.() > 0) window.labFirstFrameMs = performance.now();
+    else requestAnimationFrame(look);
+  };
+  requestAnimationFrame(look);
+};
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const framesOf = (page) => page.evaluate(() => Module.labFrameCount());
@@ -124,8 +139,9 @@ async function traceFrames(browser, page, wanted, { begin = async () => {}, done
            gpu_kernel_ms: (after[1] - before[1]) / frames.drawn };
 }
 
+// No service worker: its keeping of the site after the first frame would run beside the frames timed.
 async function openPage(browser, url) {
-  const page = await browser.newPage({ viewport: VIEWPORT });
+  const page = await browser.newPage({ viewport: VIEWPORT, serviceWorkers: 'block' });
   await page.goto(url);
   await page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000, polling: 100 });
   return page;
@@ -162,12 +178,34 @@ async function orbiting(browser, url, frames) {
 }
 
 async function emptyPage(browser, frames) {
-  const page = await browser.newPage({ viewport: VIEWPORT });
+  const page = await browser.newPage({ viewport: VIEWPORT, serviceWorkers: 'block' });
   await page.setContent(EMPTY_PAGE);
   await page.waitForFunction(() => window.Module?.labFrameCount?.() > 10, null, { timeout: 120000, polling: 100 });
   const result = await traceFrames(browser, page, frames);
   await page.close();
   return result;
+}
+
+// { median_ms, times_ms, bytes }: bytes are those over the network until the first frame.
+export async function firstFrame(browser, url, runs = FIRST_FRAME_RUNS) {
+  const times = [], bytes = [];
+  for (let run = 0; run < runs; ++run) {
+    const context = await browser.newContext({ viewport: VIEWPORT });
+    await context.addInitScript(MARK_FIRST_FRAME);
+    const page = await context.newPage();
+    const cdp = await context.newCDPSession(page);
+    let received = 0;
+    cdp.on('Network.loadingFinished', (e) => { received += e.encodedDataLength; });
+    await cdp.send('Network.enable');
+    await cdp.send('Network.setCacheDisabled', { cacheDisabled: true });
+    await cdp.send('Network.emulateNetworkConditions', SLOW_4G);
+    await page.goto(url, { waitUntil: 'commit' });
+    await page.waitForFunction(() => window.labFirstFrameMs, null, { timeout: 120000, polling: 50 });
+    times.push(await page.evaluate(() => window.labFirstFrameMs));
+    bytes.push(received);
+    await context.close();
+  }
+  return { runs, median_ms: median(times), times_ms: times, bytes: median(bytes) };
 }
 
 async function onRenderer(renderer, url, work) {
@@ -183,7 +221,10 @@ async function onRenderer(renderer, url, work) {
   }
 }
 
-// { same: {renderer, start, orbit, replay, empty}, software: {renderer, start, orbit} }; `progress` says what runs.
+// { same: {renderer, start, orbit, replay, empty, firstFrame: {plain, compressing}}, software: {renderer, start, orbit} };
+// `progress` says what runs. The first frame on slow 4G is timed with the site served two
+// ways: by a server that compresses nothing, and by one that compresses the page, scripts
+// and WebAssembly as most static hosts do (./lab web's).
 // `beside(state)`, if given, is run just before and just after the same-renderer start view
 // and orbit ('start', 'orbit'), and what it returns kept in their `beside`: the native frame
 // measured next to them, for a ratio that holds on a busy machine.
@@ -206,7 +247,13 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
       const again = await replay(browser, url, frames);
       progress(`browser on the native renderer: an empty WebGL page, ${frames} frames`);
       const empty = await emptyPage(browser, frames);
-      return { start, orbit, replay: again, empty };
+      const firstFrames = {};
+      for (const [name, compress] of [['plain', false], ['compressing', true]]) {
+        progress(`browser on the native renderer: the first frame on slow 4G, served ${name === 'plain' ? 'uncompressed' : 'compressed'}, ${FIRST_FRAME_RUNS} runs`);
+        const host = await serve(site, 0, '127.0.0.1', { compress });
+        firstFrames[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
+      }
+      return { start, orbit, replay: again, empty, firstFrame: firstFrames };
     });
     const software = await onRenderer('software', url, async (browser) => {
       progress(`browser on SwiftShader: start view, ${softwareFrames} frames`);

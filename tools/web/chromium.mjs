@@ -7,16 +7,23 @@
 // GPU, which Chromium blocklists unless told otherwise); 'software' is Chromium's own
 // SwiftShader, what a browser without a usable GPU falls back to when software WebGL is
 // allowed. `chromium` is playwright-core's.
-export function launchChromium(chromium, renderer = 'native') {
+export function chromiumArgs(renderer = 'native') {
   const webgl = renderer === 'software'
     ? ['--disable-gpu', '--enable-unsafe-swiftshader', '--use-angle=swiftshader']
     : ['--use-gl=angle', '--use-angle=gl', '--ignore-gpu-blocklist'];
-  return chromium.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', ...webgl],
-  });
+  return ['--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
+    '--disable-component-update', '--disable-sync', ...webgl];
+}
+export const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
+
+export function launchChromium(chromium, renderer = 'native') {
+  return chromium.launch({ executablePath: CHROMIUM, headless: true, args: chromiumArgs(renderer) });
+}
+
+// The same with a profile kept in `dir`, as a visitor's is: Chromium tells whether a site
+// can be installed only there.
+export function launchChromiumProfile(chromium, dir, renderer = 'native') {
+  return chromium.launchPersistentContext(dir, { executablePath: CHROMIUM, headless: true, args: chromiumArgs(renderer) });
 }
 
 // The WebGL renderer this browser's pages draw with, as the browser names it.

@@ -1,10 +1,13 @@
 // A static file server for the browser build: node tools/web/web_serve.mjs DIR PORT [HOST].
 // Serves DIR's files with their types (the .wasm as application/wasm, for streaming
 // compilation), on 127.0.0.1 unless another address is given, and prints the addresses to
-// open once it listens. Port 0 picks a free one.
+// open once it listens. Port 0 picks a free one. As most static hosts do, it compresses
+// the page, scripts and WebAssembly for a browser that takes gzip, and nothing else (the
+// images come compressed already); serve(..., { compress: false }) compresses nothing.
 import { realpathSync } from 'node:fs';
 import { readFile } from 'node:fs/promises';
 import { STATUS_CODES, createServer } from 'node:http';
+import { gzipSync } from 'node:zlib';
 import { networkInterfaces } from 'node:os';
 import { extname, isAbsolute, join, relative, resolve, sep } from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -12,7 +15,9 @@ import { pathToFileURL } from 'node:url';
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
   '.tga': 'application/octet-stream', '.png': 'image/png', '.json': 'application/json',
+  '.gz': 'application/gzip', '.webmanifest': 'application/manifest+json',
 };
+const COMPRESSED = new Set(['.html', '.js', '.wasm', '.json', '.webmanifest']);
 
 // The file a request's path names inside root; null for a path that cannot be decoded or
 // leaves root.
@@ -30,7 +35,7 @@ function siteFile(root, url) {
 
 // A request it cannot answer gets a 4xx of its own and the server goes on; HEAD is GET
 // without the body.
-export function serve(dir, port, host = '127.0.0.1') {
+export function serve(dir, port, host = '127.0.0.1', { compress = true } = {}) {
   const root = resolve(dir);
   const server = createServer(async (request, response) => {
     const refuse = (status, headers) =>
@@ -44,8 +49,15 @@ export function serve(dir, port, host = '127.0.0.1') {
     } catch {
       return refuse(404);
     }
-    response.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream',
-                              'Content-Length': body.length, 'Cache-Control': 'no-cache' });
+    const headers = { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-cache' };
+    if (compress && COMPRESSED.has(extname(file))) {
+      headers.Vary = 'Accept-Encoding';
+      if (/\bgzip\b/.test(request.headers['accept-encoding'] || '')) {
+        body = gzipSync(body);
+        headers['Content-Encoding'] = 'gzip';
+      }
+    }
+    response.writeHead(200, { ...headers, 'Content-Length': body.length });
     response.end(request.method === 'HEAD' ? undefined : body);
   });
   return new Promise((resolveListen, reject) => {
