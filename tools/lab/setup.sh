@@ -41,6 +41,14 @@ g++-mingw-w64-x86-64-posix file /usr/bin/x86_64-w64-mingw32-g++-posix|/usr/bin/x
 googletest         file        /usr/src/googletest/CMakeLists.txt -                  -                   -
 wine               program     wine                    wine                  wine                wine
 wine64             file        /usr/lib/wine/wine64|/usr/bin/wine64 wine     wine                wine
+crossbuild-essential-arm64 program aarch64-linux-gnu-g++ gcc-c++-aarch64-linux-gnu aarch64-linux-gnu-gcc -
+freeglut3-dev:arm64 file       /usr/lib/aarch64-linux-gnu/libglut.so -               -                   -
+libglu1-mesa-dev:arm64 file    /usr/lib/aarch64-linux-gnu/libGLU.so -                -                   -
+libgl1-mesa-dev:arm64 file     /usr/lib/aarch64-linux-gnu/libGL.so -                 -                   -
+libgl1-mesa-dri:arm64 file     /usr/lib/aarch64-linux-gnu/dri/swrast_dri.so -        -                   -
+qemu-user-static   program     qemu-aarch64-static     qemu-user-static      qemu-user-static    qemu-linux-user
+devscripts         program     hardening-check         -                     -                   -
+diffoscope         program     diffoscope              diffoscope            diffoscope          diffoscope
 '
 declare -A NEED_CHECK=() NEED_ELSEWHERE=()
 while read -r deb kind what dnf pacman zypper; do
