@@ -123,9 +123,14 @@ endforeach()
 # stays mapped then and the stacks name it, as the suppressions match it by library: in Mesa
 # 25 swrast_dri.so is a loader and the driver is libgallium; before, swrast_dri.so itself.
 if(OSTREL_SANITIZE)
-  file(GLOB mesaDriver /usr/lib/*/libgallium-*.so)
+  # This architecture's: with multiarch, another's may sit beside it (arm64's for the release).
+  set(mesaLibs /usr/lib/*)
+  if(CMAKE_LIBRARY_ARCHITECTURE)
+    set(mesaLibs /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+  endif()
+  file(GLOB mesaDriver ${mesaLibs}/libgallium-*.so)
   if(NOT mesaDriver)
-    file(GLOB mesaDriver /usr/lib/*/dri/swrast_dri.so)
+    file(GLOB mesaDriver ${mesaLibs}/dri/swrast_dri.so)
   endif()
   set(sanitizerEnvironment ASAN_OPTIONS=detect_leaks=1
     "LSAN_OPTIONS=suppressions='${CMAKE_SOURCE_DIR}/tests/lsan.supp':print_suppressions=0")
