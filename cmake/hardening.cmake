@@ -17,9 +17,12 @@ endif()
 # the source folder, comes second.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 
+# Windows: the stack protector and _FORTIFY_SOURCE as MinGW-w64 has them (its libssp, linked
+# in whole as the rest is); ASLR and DEP are set in the PE header by binutils' defaults.
 if(WIN32)
   if(MINGW)
-    add_link_options(-Wl,--no-insert-timestamp)  # the PE header's link time
+    add_compile_options(-fstack-protector-strong $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+    add_link_options(-fstack-protector-strong -Wl,--no-insert-timestamp)  # no link time in the PE header
   endif()
   return()
 endif()

@@ -11,7 +11,7 @@ add_test(NAME release.refuses-changes COMMAND ${releaseCheck} refuses ${releaseW
 add_test(NAME release.arm64-frame COMMAND ${releaseCheck} arm64 ${releaseWork} $<TARGET_FILE:lab-shot>)
 set(releaseTests release.same-bytes release.refuses-changes release.arm64-frame)
 set_tests_properties(${releaseTests} PROPERTIES FIXTURES_REQUIRED releases)
-set_tests_properties(release.arm64-frame PROPERTIES TIMEOUT 900 RUN_SERIAL TRUE)
+set_tests_properties(release.arm64-frame PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 labTestsNeed(TARGETS lab-shot TESTS release.arm64-frame)
 set_tests_properties(build:releases build:release ${releaseTests} PROPERTIES LABELS release
   ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)
