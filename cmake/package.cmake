@@ -2,6 +2,10 @@
 # program finds its installed images from its own folder. Tools and tests are not installed.
 file(GLOB labImages ${CMAKE_SOURCE_DIR}/data/*.tga)
 
+# Every folder of the packages the same whatever the umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # On Windows, a zip holding one folder: the program, data/ beside it, the licence and a
 # few lines on starting it, both with Windows' line ends for Notepad.
 if(WIN32)
@@ -14,6 +18,9 @@ if(WIN32)
   set(CPACK_PACKAGE_NAME ostrel-lab)
   set(CPACK_PACKAGE_FILE_NAME ostrel-lab-${PROJECT_VERSION}-windows-x64)
   set(CPACK_STRIP_FILES ON)
+  # A zip's entries hold their times as local time, so one zone for every builder.
+  file(CONFIGURE OUTPUT CPackZone.cmake CONTENT "set(ENV{TZ} UTC0)\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackZone.cmake)
   include(CPack)
   return()
 endif()
@@ -50,9 +57,13 @@ orbit around the room. The lab's seven pictures can be replaced with TGA files\n
 of one's own.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-# CPack asks dpkg for the architecture when it makes the package.
+# CPack asks dpkg for the architecture when it makes the package; a cross-built one says its
+# own (cmake/hardening.cmake finds it), which dpkg-shlibdeps also needs to find its libraries.
+if(CMAKE_CROSSCOMPILING AND OSTREL_DEB_ARCH)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${OSTREL_DEB_ARCH})
+  file(CONFIGURE OUTPUT CPackHostArch.cmake CONTENT "set(ENV{DEB_HOST_ARCH} ${OSTREL_DEB_ARCH})\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackHostArch.cmake)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

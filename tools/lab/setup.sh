@@ -45,6 +45,14 @@ g++-mingw-w64-x86-64-posix file /usr/bin/x86_64-w64-mingw32-g++-posix|/usr/bin/x
 googletest         file        /usr/src/googletest/CMakeLists.txt -                  -                   -
 wine               program     wine                    wine                  wine                wine
 wine64             file        /usr/lib/wine/wine64|/usr/bin/wine64 wine     wine                wine
+crossbuild-essential-arm64 program aarch64-linux-gnu-g++ gcc-c++-aarch64-linux-gnu aarch64-linux-gnu-gcc -
+freeglut3-dev:arm64 file       /usr/lib/aarch64-linux-gnu/libglut.so -               -                   -
+libglu1-mesa-dev:arm64 file    /usr/lib/aarch64-linux-gnu/libGLU.so -                -                   -
+libgl1-mesa-dev:arm64 file     /usr/lib/aarch64-linux-gnu/libGL.so -                 -                   -
+libgl1-mesa-dri:arm64 file     /usr/lib/aarch64-linux-gnu/dri/swrast_dri.so -        -                   -
+qemu-user-static   program     qemu-aarch64-static     qemu-user-static      qemu-user-static    qemu-linux-user
+devscripts         program     hardening-check         -                     -                   -
+diffoscope         program     diffoscope              diffoscope            diffoscope          diffoscope
 '
 declare -A NEED_CHECK=() NEED_ELSEWHERE=()
 while read -r deb kind what dnf pacman zypper; do
@@ -56,12 +64,18 @@ OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE
 declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-mesa-dev]=OpenGL
     [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
     [libclang-rt-dev]="clang's sanitizer runtimes" [g++-mingw-w64-x86-64-posix]="MinGW-w64's g++"
-    [googletest]="GoogleTest's source" [wine64]="64-bit Wine")
+    [googletest]="GoogleTest's source" [wine64]="64-bit Wine" [crossbuild-essential-arm64]="the arm64 cross compiler"
+    [freeglut3-dev:arm64]="arm64 freeglut" [libglu1-mesa-dev:arm64]="arm64 GLU" [libgl1-mesa-dev:arm64]="arm64 OpenGL"
+    [libgl1-mesa-dri:arm64]="arm64 Mesa" [devscripts]="hardening-check (devscripts)")
 # Where a system packages it not: what to do instead.
 declare -A NEED_INSTEAD=(
     [googletest]="unpack GoogleTest's source release into /usr/src/googletest (the Windows tests build it)"
     [lintian]="lintian, Debian's package checker, is Perl: install it from its source, or run ./lab test on Debian"
     [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
+onDebian="a release is built on Debian for amd64 (docs/releasing.md)"
+for p in crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64 \
+         libgl1-mesa-dri:arm64 devscripts; do NEED_INSTEAD[$p]=$onDebian; done
+unset onDebian p
 IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
 # Building and running the lab, and its picture when there is no display (Xvfb, xdpyinfo

@@ -1,0 +1,18 @@
+# The release (./lab release) built twice from the tree as it stands, committed in a clone, as
+# two packagers would: in two folders, at two times, with another umask, time zone and locale
+# (tests/release-check). Then: the same bytes in both, a checkout with changes refused, and
+# the arm64 package's first frame under qemu-user against the amd64 package's.
+set(releaseWork ${CMAKE_BINARY_DIR}/release-check)
+set(releaseCheck ${CMAKE_SOURCE_DIR}/tests/release-check)
+add_test(NAME build:releases COMMAND ${releaseCheck} build ${CMAKE_SOURCE_DIR} ${releaseWork})
+set_tests_properties(build:releases PROPERTIES FIXTURES_SETUP releases TIMEOUT 3600 RUN_SERIAL TRUE)
+add_test(NAME release.same-bytes COMMAND ${releaseCheck} same ${releaseWork})
+add_test(NAME release.refuses-changes COMMAND ${releaseCheck} refuses ${releaseWork})
+add_test(NAME release.arm64-frame COMMAND ${labOnDisplay} ${releaseCheck} arm64 ${releaseWork} $<TARGET_FILE:lab-shot>)
+set(releaseTests release.same-bytes release.refuses-changes release.arm64-frame)
+set_tests_properties(${releaseTests} PROPERTIES FIXTURES_REQUIRED releases)
+set_tests_properties(release.arm64-frame PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
+labTestsNeed(TARGETS lab-shot TESTS release.arm64-frame)
+set_tests_properties(build:releases build:release ${releaseTests} PROPERTIES LABELS release
+  ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)
+labNeedsDisplay(release.arm64-frame)
