@@ -3,7 +3,6 @@
 # each tree's failures, read from ctest's JUnit report. Sourced by ./lab.
 
 # ---- this file's state
-TEST_TREES=(build build-asan build-fuzz build-web build-windows)  # each with its test preset
 FAILURES=()  # one line per tree that failed: WHERE: WHAT (log: FILE)
 # The groups of the other trees, and the tree each is in.
 declare -A GROUP_TREES=([browser]=build-web [fuzz]=build-fuzz [windows-tests]=build-windows)
@@ -21,12 +20,13 @@ cmd_test() {
         [[ $name != @(-h|--help) ]] || { echo "$TEST_USAGE"; exit 0; }
         [[ $name =~ ^[A-Za-z0-9][A-Za-z0-9_.-]*$ ]] || usage_error "$TEST_USAGE"
     done
-    install_needs "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
+    install_needs "${PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
     (($# == 0)) || test_groups "$@"
     install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
     lock_trees "${TREES[@]}"
     local dir
-    for dir in "${TEST_TREES[@]}"; do
+    for dir in "${TREES[@]}"; do
+        [[ -n ${PRESETS[$dir]:-} ]] || continue  # the release's folder has no tests of its own
         configure_tree "$dir" -DBUILD_TESTING=ON && build_tree "$dir" ||
             { FAILURES+=("$dir/: the build (log: $dir/build.log)"); continue; }
         say "tests in $dir/: $(tree_kind "$dir")"
@@ -61,7 +61,7 @@ test_groups() {
         refuse_unknown_names "${native[@]}"
         tests_in build -R "$(selection "${native[@]}")" || true
     fi
-    for dir in "${TEST_TREES[@]}"; do
+    for dir in "${TREES[@]}"; do
         [[ " ${trees[*]} " == *" $dir "* ]] || continue
         configure_tree "$dir" -DBUILD_TESTING=ON || { FAILURES+=("$dir/: the configure (log: $dir/build.log)"); continue; }
         tests_in "$dir" || true
