@@ -138,9 +138,7 @@ if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' &
     var whole = function () {
       return fetch(labProgramUrl, { credentials: 'same-origin' }).then(function (response) { return response.arrayBuffer(); });
     };
-    fetch(labProgramUrl + '.gz', { credentials: 'same-origin' }).then(function (response) {
-      return labRefusal(response) ? whole() : response.arrayBuffer().then(labInflated);
-    }).catch(whole).then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
+    labFetchGzipped(labProgramUrl).catch(whole).then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
       .then(function (result) { receive(result.instance, result.module); }, abort);
     return {};
   };
@@ -183,6 +181,15 @@ function labInflated(bytes) {
   return new Response(new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'))).arrayBuffer();
 }
 
+// URL's bytes from URL.gz, inflated; a refusal or a failure rejects, for the caller's plain fetch.
+function labFetchGzipped(url) {
+  return fetch(url + '.gz', { credentials: 'same-origin' }).then(function (response) {
+    var answer = labRefusal(response);
+    if (answer) throw new Error(url + '.gz: ' + answer);
+    return response.arrayBuffer().then(labInflated);
+  });
+}
+
 function labFetchImage(name) {
   var refused = function (answer) { return { name: name, refused: answer }; };
   var whole = function () {
@@ -193,10 +200,7 @@ function labFetchImage(name) {
     }, function () { return refused(LAB_NO_ANSWER); });
   };
   if (typeof DecompressionStream !== 'function') return whole();
-  return fetch(name + '.gz').then(function (response) {
-    if (labRefusal(response)) return whole();
-    return response.arrayBuffer().then(labInflated).then(function (bytes) { return { name: name, bytes: bytes }; });
-  }).catch(whole);
+  return labFetchGzipped(name).then(function (bytes) { return { name: name, bytes: bytes }; }, whole);
 }
 
 // The fetches start as the script runs, beside the program's (index.html preloads them all).
