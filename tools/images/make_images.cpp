@@ -1,5 +1,6 @@
 // Draws the lab's pictures and writes them as TGA files, the same bytes on every run.
 // Usage: make-images [output folder, default data]
+//        make-images --list   (the file names, one a line, in the table's order)
 #include "scene/images.h"
 
 #include <cmath>
@@ -322,6 +323,10 @@ static_assert(drawings[LAB_IMAGE_COUNT - 1].draw, "drawings: a LabImage has no d
 int main(int argc, char** argv)
 {
     std::string dir = argc > 1 ? argv[1] : "data";
+    if (dir == "--list") {  // for the scripts that show the images in the lab's own order
+        for (const char* name : labImageFiles) printf("%s\n", name);
+        return 0;
+    }
     for (int i = 0; i < LAB_IMAGE_COUNT; ++i) {
         std::string path = dir + "/" + labImageFiles[i];
         if (!writeTga(path, drawings[i].draw(), drawings[i].kind, drawings[i].topLeft)) {
