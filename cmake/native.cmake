@@ -95,6 +95,7 @@ endif()
 
 # ---- tools: the image tools a user runs, built always
 add_executable(make-images tools/images/make_images.cpp)
+target_include_directories(make-images PRIVATE src)  # the lab's image table, scene/images.h
 add_executable(tga-to-ppm tools/images/tga_to_ppm.cpp)
 target_link_libraries(tga-to-ppm PRIVATE ostrel-tga)
 

@@ -1,6 +1,8 @@
 # Install and the Debian package. bin/ and share/ stay side by side under one prefix: the
 # program finds its installed images from its own folder. Tools and tests are not installed.
-file(GLOB labImages ${CMAKE_SOURCE_DIR}/data/*.tga)
+# The shipped images: all of data/*.tga (tga-tests holds it to the lab's image table), looked
+# at again by every build, so that an image added or removed is installed or dropped.
+file(GLOB labImages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*.tga)
 
 # Every folder of the packages the same whatever the umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -53,7 +55,7 @@ set(CPACK_PACKAGE_DESCRIPTION "Ostrel Lab draws a computer teaching lab with Ope
 one window: textured walls, a whiteboard with a projection screen, a door,\n\
 a pillar, a projector and 23 workstations. The mouse turns the view or moves\n\
 the eye, chosen from a right-button menu; the keys a and s start and stop an\n\
-orbit around the room. The lab's seven pictures can be replaced with TGA files\n\
+orbit around the room. The lab's pictures can be replaced with TGA files\n\
 of one's own.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

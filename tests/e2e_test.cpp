@@ -637,9 +637,9 @@ struct Fault { const char* name; const char* setup; std::string file; bool missi
 TEST_F(EndToEnd, AnUnreadableImageStopsTheLabWithOneLine)
 {
     const Fault faults[] = {
-        // The images named by a relative OSTREL_LAB_DATA, from where the lab stands: all seven or nothing.
+        // The images named by a relative OSTREL_LAB_DATA, from where the lab stands: all or nothing.
         {"no data folder", "rm -r data", "data/drywall.tga", true,
-         "No such file or directory: OSTREL_LAB_DATA names data, which must hold all seven images (drywall.tga, "},
+         "No such file or directory: OSTREL_LAB_DATA names data, which must hold all the lab's images (drywall.tga, "},
         {"one image missing", "rm data/carpet.tga", "data/carpet.tga", true, "No such file or directory: "},
         {"an empty file", ": > data/Keyboard.tga", "data/Keyboard.tga", false, "header is 0 of 18 bytes"},
         {"a folder for a file", "rm data/login.tga && mkdir data/login.tga", "data/login.tga", false,

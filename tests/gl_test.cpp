@@ -114,7 +114,7 @@ TEST_F(LabFrame, FramesLeaveTheSameStateAndMakeNothingNew)
 {
     drawFrame();
     expectFrameEndState();
-    EXPECT_EQ(texturesAlive(), 7);
+    EXPECT_EQ(texturesAlive(), LAB_IMAGE_COUNT);
     GLUquadric* handles[3] = {quadric, pillarQuadric, lensQuadric};
     int menus = menusCreated();
     for (int i = 0; i < 60; ++i) {
@@ -122,7 +122,7 @@ TEST_F(LabFrame, FramesLeaveTheSameStateAndMakeNothingNew)
         drawFrame();
     }
     expectFrameEndState();
-    EXPECT_EQ(texturesAlive(), 7);
+    EXPECT_EQ(texturesAlive(), LAB_IMAGE_COUNT);
     EXPECT_EQ(menusCreated(), menus + 1);  // only the probe itself
     EXPECT_EQ(quadric, handles[0]);
     EXPECT_EQ(pillarQuadric, handles[1]);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>  // ahead of Xlib, whose macros clash with it
 
 #include "lab_process.h"
+#include "scene/images.h"
 #include "tga_support.h"
 #include "xgrab.h"
 
@@ -27,7 +28,7 @@ Display* dpy;
 std::string scratch;  // a temporary folder for the whole run
 Shot fromRepository;  // the first frame of build/ostrel-lab started in the source tree
 
-// Every file an install holds, under its prefix.
+// Every file an install holds, under its prefix: these, and each image of the lab's table.
 const char* const INSTALLED_FILES[] = {
     "bin/ostrel-lab",
     "share/applications/ostrel-lab.desktop",
@@ -36,14 +37,16 @@ const char* const INSTALLED_FILES[] = {
     "share/icons/hicolor/256x256/apps/ostrel-lab.png",
     "share/man/man6/ostrel-lab.6.gz",
     "share/metainfo/invalid.ostrel_lab.OstrelLab.metainfo.xml",
-    "share/ostrel-lab/data/Keyboard.tga",
-    "share/ostrel-lab/data/carpet.tga",
-    "share/ostrel-lab/data/drywall.tga",
-    "share/ostrel-lab/data/freehand1.tga",
-    "share/ostrel-lab/data/login.tga",
-    "share/ostrel-lab/data/screens.tga",
-    "share/ostrel-lab/data/smallscr.tga",
 };
+const std::string INSTALLED_IMAGES = "share/ostrel-lab/data/";
+
+std::set<std::string> installedFiles(const std::string& under = "")
+{
+    std::set<std::string> files;
+    for (const char* f : INSTALLED_FILES) files.insert(under + f);
+    for (const char* image : labImageFiles) files.insert(under + INSTALLED_IMAGES + image);
+    return files;
+}
 
 // A carpet no shipped image looks like: one solid colour.
 const uint8_t MAGENTA[3] = {255, 0, 255};
@@ -215,7 +218,7 @@ std::string Installed::prefix;
 
 TEST_F(Installed, HoldsTheProgramItsImagesAndItsDesktopFilesOnly)
 {
-    EXPECT_EQ(filesUnder(prefix), std::set<std::string>(std::begin(INSTALLED_FILES), std::end(INSTALLED_FILES)));
+    EXPECT_EQ(filesUnder(prefix), installedFiles());
     bool same = false;
     shell("cd '" OSTREL_SOURCE "/data' && for f in *.tga; do cmp \"$f\" '" + prefix + "/share/ostrel-lab/data/'\"$f\"; done",
           &same);
@@ -250,7 +253,7 @@ TEST_F(Installed, OstrelLabDataComesFirst)
     expectMagentaFloor(firstFrameOf(program(), OSTREL_SOURCE, {}, folder.c_str()), "OSTREL_LAB_DATA");
 }
 
-// File by file: what the working folder's data/ holds of the seven comes before the
+// File by file: what the working folder's data/ holds of the lab's images comes before the
 // installed images, and only that. Many home folders have a data/ about something else.
 TEST_F(Installed, AFolderOwnDataIsReadFileByFile)
 {
@@ -277,7 +280,7 @@ TEST_F(Installed, AnOstrelLabDataWithoutImagesIsReportedNotPassedOver)
         EXPECT_EQ(WEXITSTATUS(run.status), 1);
         EXPECT_EQ(slurp(run.out), "\nUnable to load TGA File!\n");
         EXPECT_EQ(slurp(run.err).rfind(folder + "/drywall.tga: cannot open: No such file or directory: OSTREL_LAB_DATA names " +
-                                       folder + ", which must hold all seven images", 0), 0u);
+                                       folder + ", which must hold all the lab's images", 0), 0u);
     }
 }
 
@@ -320,8 +323,7 @@ TEST_F(Package, ControlFieldsAndFiles)
     for (const char* lib : {"libglut3", "libglu1-mesa", "libopengl0", "libc6 (>=", "libstdc++6 (>="})
         EXPECT_NE(deps.find(lib), std::string::npos) << lib << " in" << deps;
 
-    std::set<std::string> expected;
-    for (const char* f : INSTALLED_FILES) expected.insert(std::string("usr/") + f);
+    std::set<std::string> expected = installedFiles("usr/");
     EXPECT_EQ(lines(shell("dpkg-deb --contents '" OSTREL_DEB "' | awk '$1 !~ /^d/ {sub(/^\\.\\//, \"\", $6); print $6}'")),
               expected);
     EXPECT_EQ(shell("dpkg-deb --contents '" OSTREL_DEB "' | awk '$2 != \"root/root\"'"), "") << "all owned by root";
@@ -331,7 +333,7 @@ TEST_F(Package, UnpackedItRunsFromRoot)
 {
     std::string root = scratch + "/unpacked";
     shell("dpkg-deb -x '" OSTREL_DEB "' '" + root + "'");
-    EXPECT_EQ(filesUnder(root + "/usr").size(), std::size(INSTALLED_FILES));
+    EXPECT_EQ(filesUnder(root + "/usr"), installedFiles());
     expectSameView(firstFrameOf(root + "/usr/bin/ostrel-lab", "/"), fromRepository, "unpacked package");
 }
 

@@ -1,5 +1,6 @@
 // Damaged and hostile TGA files: each gives a well-formed image or null with one line
 // naming the file. Run under AddressSanitizer too, where any stray read or write fails.
+#include "scene/images.h"
 #include "tga_support.h"
 
 #include <gtest/gtest.h>
@@ -214,8 +215,8 @@ TEST(RunLengthEndingEarly, AShortRawPacketInAFileIsRefusedByName)
 TEST(HostileImages, EveryTruncationOfTheShippedImagesIsRefused)
 {
     std::vector<std::pair<std::string, Bytes>> files;
-    for (const char* name : {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga", "data/carpet.tga",
-                             "data/login.tga", "data/smallscr.tga", "data/Keyboard.tga"}) {
+    for (const char* image : labImageFiles) {
+        std::string name = std::string("data/") + image;
         Bytes file;
         ASSERT_TRUE(readFile(name, file)) << name;
         files.push_back({name, file});

@@ -1,5 +1,6 @@
 // The TGA reader, decoder by decoder, on hand-made files with exact bytes; then the
-// lab's own seven images, and files written by another program.
+// lab's own images, and files written by another program.
+#include "scene/images.h"
 #include "tga_support.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <unistd.h>
 #ifdef _WIN32
 #include <direct.h>
@@ -310,8 +312,9 @@ TEST(Failures, ADirectoryIsNotAnImage)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "data: cannot read: Is a directory\n");
 }
 
-// ---- the lab's own images: the tests below hold them as shipped (tools/images/make_images.cpp
-// draws them), so a replaced image fails them with what to change
+// ---- the lab's own images, every one of its table (scene/images.h): the tests below hold
+// them as shipped (tools/images/make_images.cpp draws them), so a replaced image fails them
+// with what to change
 
 const char* const NEW_IMAGE = "; a new image on purpose? Then change its line in `shipped` in tests/tga_test.cpp "
                               "and the image's drawing in tools/images/make_images.cpp";
@@ -319,12 +322,39 @@ const char* const OWN_IMAGE = ". Your own picture needs no code: put it in a dat
                               "repository, and start the lab from the folder that holds it (README.md, \"Using your "
                               "own images\")";
 
+// What each shipped image is: its file's size and bytes a pixel.
 struct Shipped { const char* file; int width, height, bytesPerPixel; };
 const Shipped shipped[] = {
-    {"data/drywall.tga", 250, 250, 3}, {"data/screens.tga", 320, 240, 3}, {"data/freehand1.tga", 200, 390, 4},
-    {"data/carpet.tga", 256, 256, 3},  {"data/login.tga", 256, 192, 4},   {"data/smallscr.tga", 256, 192, 3},
-    {"data/Keyboard.tga", 255, 85, 3},
+    {"drywall.tga", 250, 250, 3}, {"screens.tga", 320, 240, 3}, {"freehand1.tga", 200, 390, 4},
+    {"carpet.tga", 256, 256, 3},  {"login.tga", 256, 192, 4},   {"smallscr.tga", 256, 192, 3},
+    {"Keyboard.tga", 255, 85, 3},
 };
+
+std::string inData(const char* file) { return std::string("data/") + file; }
+
+const Shipped* shippedLine(const std::string& file)
+{
+    for (const Shipped& s : shipped)
+        if (file == s.file) return &s;
+    return nullptr;
+}
+
+// data/ holds the table's images and nothing else: the install and the zip take all of data/*.tga.
+TEST(ShippedImages, DataHoldsEveryImageOfTheTableAndNoOther)
+{
+    std::set<std::string> table(std::begin(labImageFiles), std::end(labImageFiles)), files;
+    for (const auto& entry : std::filesystem::directory_iterator("data"))
+        if (entry.path().extension() == ".tga") files.insert(entry.path().filename().string());
+    for (const std::string& f : table)
+        EXPECT_TRUE(files.count(f)) << "data/" << f << " is not there: labImageFiles (src/scene/images.h) names it; "
+                                    << "build/make-images data writes every image of that table";
+    for (const std::string& f : files)
+        EXPECT_TRUE(table.count(f)) << "data/" << f << " is no image of the lab's (labImageFiles, src/scene/images.h), "
+                                    << "yet it would be installed and shipped: remove it, or add it to that table";
+    for (const Shipped& s : shipped)
+        EXPECT_TRUE(table.count(s.file)) << s.file << " has a line in `shipped` in tests/tga_test.cpp, but is no "
+                                         << "image of the lab's any more: remove the line";
+}
 
 // Between them the shipped images are of every kind the reader decodes, so that the real
 // files take each of its roads.
@@ -332,15 +362,23 @@ TEST(ShippedImages, DecodeToTheirSizesAndKinds)
 {
     const char* const kindNames[] = {"uncompressed at 24 or 32 bits", "run-length", "16-bit", "stored top row first"};
     int kinds[4] = {0, 0, 0, 0};
-    for (const Shipped& s : shipped) {
+    for (const char* name : labImageFiles) {
+        std::string path = inData(name);
         Bytes file;
-        ASSERT_TRUE(readFile(s.file, file)) << s.file << " is not there: the lab ships seven images in data/";
-        TGAImage* image = loadTGA(s.file);
-        ASSERT_TRUE(image) << s.file << " does not decode (the reader said why above)";
-        EXPECT_TRUE(image->width == s.width && image->height == s.height && image->bytesPerPixel == s.bytesPerPixel)
-            << s.file << " is " << image->width << " x " << image->height << " at " << image->bytesPerPixel
-            << " bytes a pixel, where the shipped image is " << s.width << " x " << s.height << " at "
-            << s.bytesPerPixel << NEW_IMAGE << OWN_IMAGE;
+        ASSERT_TRUE(readFile(path, file)) << path << " is not there: the lab's table (src/scene/images.h) names it";
+        TGAImage* image = loadTGA(path.c_str());
+        ASSERT_TRUE(image) << path << " does not decode (the reader said why above)";
+        const Shipped* s = shippedLine(name);
+        if (!s)
+            ADD_FAILURE() << path << " is " << image->width << " x " << image->height << " at "
+                          << image->bytesPerPixel << " bytes a pixel, and has no line in `shipped` in "
+                          << "tests/tga_test.cpp: a new image? Add its line there: {\"" << name << "\", "
+                          << image->width << ", " << image->height << ", " << image->bytesPerPixel << "}";
+        else
+            EXPECT_TRUE(image->width == s->width && image->height == s->height && image->bytesPerPixel == s->bytesPerPixel)
+                << path << " is " << image->width << " x " << image->height << " at " << image->bytesPerPixel
+                << " bytes a pixel, where the shipped image is " << s->width << " x " << s->height << " at "
+                << s->bytesPerPixel << NEW_IMAGE << OWN_IMAGE;
         kinds[file[2] == 10 ? 1 : file[16] == 16 ? 2 : 0]++;
         kinds[3] += (file[17] & 0x20) != 0;
         freeTGA(image);
@@ -348,13 +386,13 @@ TEST(ShippedImages, DecodeToTheirSizesAndKinds)
     for (int k = 0; k < 4; ++k)
         EXPECT_GT(kinds[k], 0) << "no shipped image is " << kindNames[k] << " any more, where these tests want "
                                << "one of each kind the reader decodes: keep another image in that kind (its line "
-                               << "in tools/images/make_images.cpp says which kind each is written in)";
+                               << "in `drawings` in tools/images/make_images.cpp says which kind each is written in)";
 }
 
 TEST(ShippedImages, TopLeftFilesArriveBottomRowFirst)
 {
     // The login screen's background darkens towards its top.
-    TGAImage* login = loadTGA("data/login.tga");
+    TGAImage* login = loadTGA(inData(labImageFiles[LOGIN]).c_str());
     ASSERT_TRUE(login);
     const uint8_t* first = login->imageData;
     const uint8_t* last = login->imageData + (size_t)(login->height - 1) * login->width * 4;
@@ -367,13 +405,12 @@ TEST(ShippedImages, GeneratorMakesTheSameBytes)
 {
     std::string dir = tempDir();
     ASSERT_EQ(system(("'" + buildDir() + "/make-images' " + dir).c_str()), 0);
-    for (const Shipped& s : shipped) {
+    for (const char* name : labImageFiles) {
         Bytes committed, made;
-        std::string name = std::string(s.file).substr(5);
-        ASSERT_TRUE(readFile(s.file, committed));
-        ASSERT_TRUE(readFile(dir + "/" + name, made));
-        EXPECT_TRUE(committed == made) << s.file << " differs from what tools/images/make_images.cpp draws"
-                                       << NEW_IMAGE << " (build/make-images data then writes all seven)" << OWN_IMAGE;
+        ASSERT_TRUE(readFile(inData(name), committed)) << inData(name);
+        ASSERT_TRUE(readFile(dir + "/" + name, made)) << "make-images wrote no " << name;
+        EXPECT_TRUE(committed == made) << inData(name) << " differs from what tools/images/make_images.cpp draws"
+                                       << NEW_IMAGE << " (build/make-images data then writes them all)" << OWN_IMAGE;
         remove((dir + "/" + name).c_str());
     }
     rmdir(dir.c_str());

@@ -15,13 +15,7 @@
 #include <unistd.h>
 #endif
 
-// ---- the images, and one texture object per file, made when first drawn
-// constexpr, so that the compiler sees a name for every LabImage: one left out would be a null.
-constexpr const char* labImageFiles[LAB_IMAGE_COUNT] = {
-    "drywall.tga", "screens.tga", "freehand1.tga", "carpet.tga", "login.tga", "smallscr.tga", "Keyboard.tga",
-};
-static_assert(labImageFiles[LAB_IMAGE_COUNT - 1], "labImageFiles: a LabImage has no file name: the table holds "
-                                                  "one name per LabImage, LAB_IMAGE_COUNT of them");
+// ---- one texture object per image (scene/images.h), made when first drawn
 GLuint textureIds[LAB_IMAGE_COUNT];
 
 // Where an image may be, in the order it is looked for. LAB_DATA_FROM_BIN is the build's
@@ -139,7 +133,7 @@ static std::string whenMissing()
     if (!named.empty()) {
         std::string all;
         for (const char* file : labImageFiles) all += std::string(all.empty() ? "" : ", ") + file;
-        return std::string(DATA_VARIABLE) + " names " + named + ", which must hold all seven images (" + all + ")";
+        return std::string(DATA_VARIABLE) + " names " + named + ", which must hold all the lab's images (" + all + ")";
     }
     std::string folder, program;
     if (!programFolder(folder, &program)) return "";  // the browser: the page says where
@@ -149,7 +143,7 @@ static std::string whenMissing()
     if (own != local)
         said += " and in " + own + " (the program's own images" + (shipped.empty() ? ": not there)" : ")");
 #ifdef _WIN32
-    said += ": keep the " + std::string(LOCAL_DATA) + " folder, with its seven images, beside " + program;
+    said += ": keep the " + std::string(LOCAL_DATA) + " folder, with its images, beside " + program;
 #endif
     return said;
 }

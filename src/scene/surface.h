@@ -1,15 +1,14 @@
-// The lab's seven pictures, where each is read from, and the one way a textured quad of the lab is drawn.
+// The lab's pictures as textures, where each is read from, and the one way a textured quad of the lab is drawn.
 #pragma once
+
+#include "scene/images.h"
 
 #include <GL/gl.h>
 
 #include <string>
 
-// The seven pictures, one texture object each.
-enum LabImage { DRYWALL, SCREENS, FREEHAND, CARPET, LOGIN, SMALLSCR, KEYBOARD, LAB_IMAGE_COUNT };
-
-extern const char* const labImageFiles[LAB_IMAGE_COUNT];  // names within the image folder
-extern GLuint textureIds[LAB_IMAGE_COUNT];  // 0 until the image's first surface is drawn
+// One texture object per picture: 0 until the image's first surface is drawn.
+extern GLuint textureIds[LAB_IMAGE_COUNT];
 
 // Where the image is read from: in $OSTREL_LAB_DATA when it is set (and then nothing
 // else), else in data/ under the working folder when that file is there, else in

@@ -1,13 +1,14 @@
 // TGA decoding speed: each image decoded from memory many times; one JSON line per image,
 // beside the speed of copying the same number of bytes with memcpy, the reader's ceiling.
-// Usage: tga-bench [file.tga ...]   (default: the lab's seven images)
+// Usage: tga-bench [file.tga ...]   (default: the lab's images, scene/images.h)
+#include "scene/images.h"
 #include "texture/tga.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
+#include <string>
 #include <vector>
 
 static double nowSeconds()
@@ -52,12 +53,11 @@ static double memcpySpeed(size_t bytes)
 
 int main(int argc, char** argv)
 {
-    static const char* const lab[] = {"data/drywall.tga", "data/screens.tga", "data/freehand1.tga",
-                                      "data/carpet.tga",  "data/login.tga",   "data/smallscr.tga",
-                                      "data/Keyboard.tga"};
-    std::vector<const char*> files = argc > 1 ? std::vector<const char*>(argv + 1, argv + argc)
-                                              : std::vector<const char*>(std::begin(lab), std::end(lab));
-    for (const char* name : files) {
+    std::vector<std::string> files(argv + 1, argv + argc);
+    if (files.empty())
+        for (const char* image : labImageFiles) files.push_back(std::string("data/") + image);
+    for (const std::string& file : files) {
+        const char* name = file.c_str();
         FILE* f = fopen(name, "rb");
         if (!f) {
             fprintf(stderr, "tga-bench: cannot open %s\n", name);

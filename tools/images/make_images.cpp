@@ -1,5 +1,8 @@
-// Draws the lab's seven pictures and writes them as TGA files, the same bytes on every run.
+// Draws the lab's pictures and writes them as TGA files, the same bytes on every run.
 // Usage: make-images [output folder, default data]
+//        make-images --list   (the file names, one a line, in the table's order)
+#include "scene/images.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -100,7 +103,7 @@ void text(Canvas& c, int x, int y, const char* s, int scale, Rgba col, double pe
     }
 }
 
-// ---- the seven pictures
+// ---- the pictures, one function each
 
 Canvas drywall()
 {
@@ -305,24 +308,28 @@ bool writeTga(const std::string& path, const Canvas& c, Kind kind, bool topLeft)
     return fclose(f) == 0 && ok;
 }
 
+// Each LabImage's drawing and how its file is written, in LabImage's order; between them
+// the files take every road of the reader (tga-tests holds them to that).
+struct Drawing { Canvas (*draw)(); Kind kind; bool topLeft; };
+constexpr Drawing drawings[LAB_IMAGE_COUNT] = {
+    {drywall, RAW24, false},   {slide, RLE24, true},    {whiteboard, RLE32, false}, {carpet, RAW16, false},
+    {loginScreen, RAW32, true}, {desktop, RLE24, false}, {keyboard, RAW24, false},
+};
+static_assert(drawings[LAB_IMAGE_COUNT - 1].draw, "drawings: a LabImage has no drawing: the table holds one per "
+                                                  "LabImage, in the order of labImageFiles");
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::string dir = argc > 1 ? argv[1] : "data";
-    struct Out { const char* name; Canvas canvas; Kind kind; bool topLeft; };
-    const Out outs[] = {
-        {"drywall.tga", drywall(), RAW24, false},
-        {"screens.tga", slide(), RLE24, true},
-        {"freehand1.tga", whiteboard(), RLE32, false},
-        {"carpet.tga", carpet(), RAW16, false},
-        {"login.tga", loginScreen(), RAW32, true},
-        {"smallscr.tga", desktop(), RLE24, false},
-        {"Keyboard.tga", keyboard(), RAW24, false},
-    };
-    for (const Out& o : outs) {
-        std::string path = dir + "/" + o.name;
-        if (!writeTga(path, o.canvas, o.kind, o.topLeft)) {
+    if (dir == "--list") {  // for the scripts that show the images in the lab's own order
+        for (const char* name : labImageFiles) printf("%s\n", name);
+        return 0;
+    }
+    for (int i = 0; i < LAB_IMAGE_COUNT; ++i) {
+        std::string path = dir + "/" + labImageFiles[i];
+        if (!writeTga(path, drawings[i].draw(), drawings[i].kind, drawings[i].topLeft)) {
             fprintf(stderr, "make-images: cannot write %s\n", path.c_str());
             return 1;
         }
