@@ -26,6 +26,7 @@ libx11-dev         header      X11/Xlib.h:X11          libX11-devel          lib
 xvfb               program     Xvfb                    xorg-x11-server-Xvfb  xorg-server-xvfb    xorg-x11-server-Xvfb
 imagemagick        imagemagick ImageMagick             ImageMagick           imagemagick         ImageMagick
 x11-utils          program     xdpyinfo                xdpyinfo              xorg-xdpyinfo       xdpyinfo
+libxres-dev        file        /usr/include/X11/extensions/XRes.h libXres-devel   libxres             libXRes-devel
 libgtest-dev       header      gtest/gtest.h:gtest     gtest-devel           gtest               gtest
 libxtst-dev        header      X11/extensions/XTest.h:Xtst libXtst-devel     libxtst             libXtst-devel
 xdotool            program     xdotool                 xdotool               xdotool             xdotool
@@ -62,7 +63,7 @@ done <<<"$NEEDS"
 OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE's order
 # What is looked for, as a user would name it, where the row's own word is a file or header.
 declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-mesa-dev]=OpenGL
-    [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
+    [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libxres-dev]="Xlib's X-Resource" [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
     [libclang-rt-dev]="clang's sanitizer runtimes" [g++-mingw-w64-x86-64-posix]="MinGW-w64's g++"
     [googletest]="GoogleTest's source" [wine64]="64-bit Wine" [crossbuild-essential-arm64]="the arm64 cross compiler"
     [freeglut3-dev:arm64]="arm64 freeglut" [libglu1-mesa-dev:arm64]="arm64 GLU" [libgl1-mesa-dev:arm64]="arm64 OpenGL"
@@ -79,9 +80,10 @@ unset onDebian p
 IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
 # Building and running the lab, and its picture when there is no display (Xvfb, xdpyinfo
-# to see it up, ImageMagick for the PNG; lab-shot needs only Xlib).
+# to see it up, ImageMagick for the PNG; lab-shot needs Xlib and its X-Resource, to know
+# which process owns a window).
 PACKAGES=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-          libx11-dev xvfb imagemagick x11-utils)
+          libx11-dev libxres-dev xvfb imagemagick x11-utils)
 # The tests' own toolchain: GoogleTest, XTest and xdotool to drive the lab, clang for the
 # sanitizer and fuzzing builds, Ninja for the check that ./lab builds with any generator.
 TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-build)
