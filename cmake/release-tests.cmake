@@ -20,3 +20,6 @@ labTestsNeed(TARGETS lab-shot TESTS release.arm64-frame)
 set_tests_properties(build:releases build:release ${releaseTests} PROPERTIES LABELS release
   ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)
 labNeedsDisplay(release.arm64-frame)
+# No test installs anything: ./lab release inside them finds its needs installed by ./lab
+# test's set-up, or says what is missing.
+set_property(TEST build:releases release.refuses-changes APPEND PROPERTY ENVIRONMENT_MODIFICATION OSTREL_LAB_NO_INSTALL=set:1)

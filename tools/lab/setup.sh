@@ -54,6 +54,8 @@ libgl1-mesa-dri:arm64 file     /usr/lib/aarch64-linux-gnu/dri/swrast_dri.so -   
 qemu-user-static   program     qemu-aarch64-static     qemu-user-static      qemu-user-static    qemu-linux-user
 devscripts         program     hardening-check         -                     -                   -
 diffoscope         program     diffoscope              diffoscope            diffoscope          diffoscope
+disorderfs         program     disorderfs              -                     disorderfs          -
+fuse3              program     fusermount3             fuse3                 fuse3               fuse3
 '
 declare -A NEED_CHECK=() NEED_ELSEWHERE=()
 while read -r deb kind what dnf pacman zypper; do
@@ -75,7 +77,7 @@ declare -A NEED_INSTEAD=(
     [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
 onDebian="a release is built on Debian for amd64 (docs/releasing.md)"
 for p in crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64 \
-         libgl1-mesa-dri:arm64 devscripts; do NEED_INSTEAD[$p]=$onDebian; done
+         libgl1-mesa-dri:arm64 devscripts disorderfs; do NEED_INSTEAD[$p]=$onDebian; done
 unset onDebian p
 IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
@@ -190,6 +192,8 @@ install_needs() {  # install_needs PACKAGE...
         [[ " ${missing[*]} " == *" $p "* ]] || has_need "$p" || missing+=("$p")
     done
     ((${#missing[@]})) || return 0
+    [[ -z ${OSTREL_LAB_NO_INSTALL:-} ]] ||
+        { say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd ' '): the tests install nothing; ./lab test installs it before them"; exit 1; }
     command -v apt-get >/dev/null || { say "$(missing_line "${missing[@]}")"; exit 1; }
     say "installing ${missing[*]}"
     local as=(env)  # sudo keeps the variables given on its own command line, not env's
