@@ -193,7 +193,7 @@ install_needs() {  # install_needs PACKAGE...
     done
     ((${#missing[@]})) || return 0
     [[ -z ${OSTREL_LAB_NO_INSTALL:-} ]] ||
-        { say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd ' '): the tests install nothing; ./lab test installs it before them"; exit 1; }
+        { say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd '|' | sed 's/|/, /g'): the tests install nothing; ./lab test installs it before them"; exit 1; }
     command -v apt-get >/dev/null || { say "$(missing_line "${missing[@]}")"; exit 1; }
     say "installing ${missing[*]}"
     local as=(env)  # sudo keeps the variables given on its own command line, not env's
