@@ -76,6 +76,9 @@ endif()
 
 add_executable(ostrel-lab src/app/main.cpp)
 target_link_libraries(ostrel-lab PRIVATE ostrel)
+# The lab's own objects in the program, for the release's hardening check, which reads in
+# each the flags it was built with (tools/release/check-hardening); its resources have none.
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/lab-objects.txt CONTENT "$<JOIN:$<FILTER:$<TARGET_OBJECTS:ostrel-lab>,EXCLUDE,[.]rc[.]>;$<TARGET_OBJECTS:ostrel>;$<TARGET_OBJECTS:ostrel-tga>,\n>\n")
 # On Windows a windowed program: started from the desktop, it opens the lab alone, with no
 # console window beside it; what it has to say comes in a box (src/app/messages.cpp).
 set_target_properties(ostrel-lab PROPERTIES WIN32_EXECUTABLE ON)
@@ -114,8 +117,13 @@ if(X11_FOUND)
   add_library(gl-probe STATIC ${helperDefault} tools/x/gl_probe.cpp)
   target_link_libraries(gl-probe PUBLIC xgrab ${LAB_GLUT} OpenGL::GL)
 
-  add_executable(lab-shot ${helperDefault} tools/x/lab_shot.cpp)
-  target_link_libraries(lab-shot PRIVATE xgrab)
+  # lab-shot asks the X server which process owns a window (X-Resource, libXRes).
+  if(X11_XRes_FOUND)
+    add_executable(lab-shot ${helperDefault} tools/x/lab_shot.cpp)
+    target_link_libraries(lab-shot PRIVATE xgrab X11::XRes)
+  else()
+    message(STATUS "lab-shot left out: it needs libXRes (Debian/Ubuntu: libxres-dev)")
+  endif()
   add_executable(lab-pose ${helperDefault} tools/x/lab_pose.cpp)
   target_link_libraries(lab-pose PRIVATE ostrel gl-probe)
   add_executable(lab-bench ${helperDefault} tools/bench/lab_bench.cpp)

@@ -9,6 +9,10 @@ set_tests_properties(build:releases PROPERTIES FIXTURES_SETUP releases TIMEOUT 3
 add_test(NAME release.same-bytes COMMAND ${releaseCheck} same ${releaseWork})
 add_test(NAME release.refuses-changes COMMAND ${releaseCheck} refuses ${releaseWork})
 add_test(NAME release.arm64-frame COMMAND ${labOnDisplay} ${releaseCheck} arm64 ${releaseWork} $<TARGET_FILE:lab-shot>)
+# The release's hardening check itself, on a tiny program with one protection taken away at a
+# time (tests/hardening-refusals): needs no release.
+add_test(NAME release.hardening-refusals COMMAND ${CMAKE_SOURCE_DIR}/tests/hardening-refusals ${CMAKE_BINARY_DIR}/hardening-refusals)
+set_tests_properties(release.hardening-refusals PROPERTIES LABELS release)
 set(releaseTests release.same-bytes release.refuses-changes release.arm64-frame)
 set_tests_properties(${releaseTests} PROPERTIES FIXTURES_REQUIRED releases)
 set_tests_properties(release.arm64-frame PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
@@ -16,3 +20,6 @@ labTestsNeed(TARGETS lab-shot TESTS release.arm64-frame)
 set_tests_properties(build:releases build:release ${releaseTests} PROPERTIES LABELS release
   ENVIRONMENT_MODIFICATION OSTREL_LAB_DATA=unset:)
 labNeedsDisplay(release.arm64-frame)
+# No test installs anything: ./lab release inside them finds its needs installed by ./lab
+# test's set-up, or says what is missing.
+set_property(TEST build:releases release.refuses-changes APPEND PROPERTY ENVIRONMENT_MODIFICATION OSTREL_LAB_NO_INSTALL=set:1)

@@ -698,4 +698,33 @@ TEST_F(EndToEnd, TheHeadlessPictureEndsWithTheLabAndLeavesNoPicture)
     system(("rm -rf " + dir).c_str());
 }
 
+// lab-shot takes a window of the program it started only: beside another program's window
+// of the same title, a program that opens none gives no picture, and the lab gives its own.
+TEST_F(EndToEnd, TheHeadlessPictureIsOfTheProgramStartedOnly)
+{
+    char tmpl[] = "/tmp/ostrel-decoy-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    {
+        LabProcess decoy, none, lab;
+        ASSERT_TRUE(decoy.start("/usr/bin/xmessage", dir, {"-title", TITLE, "another program's window"}));
+        ASSERT_NE(findWindow(dpy, TITLE, 30), 0u) << "xmessage showed no window";
+        ASSERT_TRUE(none.start(LAB_SHOT, dir, {"none.ppm", "5", "/bin/sleep", "60"}));
+        ASSERT_TRUE(none.exited(60));
+        EXPECT_TRUE(WIFEXITED(none.status) && WEXITSTATUS(none.status) == 1) << slurp(none.err);
+        EXPECT_NE(access((dir + "/none.ppm").c_str(), F_OK), 0) << "a picture of the other program's window";
+        EXPECT_NE(slurp(none.err).find("was passed over"), std::string::npos) << slurp(none.err);
+        ASSERT_TRUE(lab.start(LAB_SHOT, dir, {"lab.ppm", "120", OSTREL_BINARY}));
+        ASSERT_TRUE(lab.exited(150));
+        EXPECT_TRUE(WIFEXITED(lab.status) && WEXITSTATUS(lab.status) == 0) << slurp(lab.err);
+        Shot shot;
+        ASSERT_TRUE(readPpm(dir + "/lab.ppm", shot));
+        EXPECT_EQ(shot.width, 500);
+        EXPECT_EQ(shot.height, 500);
+    }
+    // The other tests find the lab's window by its title.
+    for (double end = secondsNow() + 20; findWindow(dpy, TITLE, 0) && secondsNow() < end;) sleepSeconds(0.05);
+    EXPECT_EQ(findWindow(dpy, TITLE, 0), 0u) << "xmessage's window outlived it";
+    system(("rm -rf " + dir).c_str());
+}
+
 }  // namespace

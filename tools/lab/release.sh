@@ -96,24 +96,29 @@ release_pack() {  # release_pack SOURCE OUT VERSION
         gzip -9n >"$out/$site.tar.gz"
 }
 
-# Both packages are clean for lintian, and the amd64 program is hardened as Debian's own.
+# Both packages are clean for lintian, and each program shipped is hardened as Debian's own,
+# seen in the lab's objects and in the program itself (tools/release/check-hardening, whose
+# report, with what no program built here can carry, goes to the log).
 release_checks() {  # release_checks OUT VERSION
-    local deb program
+    local deb arch tree shipped=$RELEASE/shipped
     for deb in "$1"/ostrel-lab_"$2"_*.deb; do
         lintian --fail-on error,warning "$deb" >>"$RELEASE/build.log" 2>&1 ||
             { say "lintian finds fault with $deb (log: $RELEASE/build.log)"; exit 1; }
     done
-    program=$RELEASE/ostrel-lab-amd64
-    dpkg-deb --fsys-tarfile "$1/ostrel-lab_$2_amd64.deb" | tar -xO ./usr/bin/ostrel-lab >"$program"
-    # Control-flow protection marks the program only where the C library's start files carry
-    # the mark too (cmake/hardening.cmake): not Debian's.
-    local unmarked=()
-    readelf -n "$(gcc -print-file-name=crti.o)" 2>/dev/null | grep -q 'x86 feature: IBT, SHSTK' || unmarked=(--nocfprotection)
-    # Branch protection is arm64's (BTI, PAC): Debian 13's hardening-check asks it of every program.
-    ! grep -q nobranchprotection "$(command -v hardening-check)" || unmarked+=(--nobranchprotection)
-    hardening-check "${unmarked[@]}" "$program" >>"$RELEASE/build.log" 2>&1 ||
-        { say "hardening-check finds a protection missing from the amd64 program (log: $RELEASE/build.log)"; exit 1; }
-    rm -f "$program"
+    rm -rf "$shipped" && mkdir -p "$shipped/windows"
+    for arch in amd64 arm64; do
+        tree=build-arm64 && [[ $arch == arm64 ]] || tree=build
+        dpkg-deb --fsys-tarfile "$1/ostrel-lab_$2_$arch.deb" | tar -xO ./usr/bin/ostrel-lab >"$shipped/$arch"
+        release_hardened "$shipped/$arch" "$RELEASE/source/$tree"
+    done
+    (cd "$shipped/windows" && cmake -E tar xf "$ROOT/$1/ostrel-lab-$2-windows-x64.zip")
+    release_hardened "$shipped"/windows/*/ostrel-lab.exe "$RELEASE/source/build-windows" \
+        "$RELEASE"/source/build-windows/freeglut/lib/lib*.a
+    rm -rf "$shipped"
+}
+release_hardened() {  # release_hardened PROGRAM TREE [LIBRARY...]
+    tools/release/check-hardening "$1" "$2/lab-objects.txt" "${@:3}" >>"$RELEASE/build.log" 2>&1 ||
+        { say "a protection is missing from the release's ${2##*/}/ program (tools/release/check-hardening; its report: $RELEASE/build.log)"; exit 1; }
 }
 
 # What a packager needs to build the same bytes again: the commit, its time, and the tools.

@@ -26,6 +26,7 @@ libx11-dev         header      X11/Xlib.h:X11          libX11-devel          lib
 xvfb               program     Xvfb                    xorg-x11-server-Xvfb  xorg-server-xvfb    xorg-x11-server-Xvfb
 imagemagick        imagemagick ImageMagick             ImageMagick           imagemagick         ImageMagick
 x11-utils          program     xdpyinfo                xdpyinfo              xorg-xdpyinfo       xdpyinfo
+libxres-dev        file        /usr/include/X11/extensions/XRes.h libXres-devel   libxres             libXRes-devel
 libgtest-dev       header      gtest/gtest.h:gtest     gtest-devel           gtest               gtest
 libxtst-dev        header      X11/extensions/XTest.h:Xtst libXtst-devel     libxtst             libXtst-devel
 xdotool            program     xdotool                 xdotool               xdotool             xdotool
@@ -53,6 +54,8 @@ libgl1-mesa-dri:arm64 file     /usr/lib/aarch64-linux-gnu/dri/swrast_dri.so -   
 qemu-user-static   program     qemu-aarch64-static     qemu-user-static      qemu-user-static    qemu-linux-user
 devscripts         program     hardening-check         -                     -                   -
 diffoscope         program     diffoscope              diffoscope            diffoscope          diffoscope
+disorderfs         program     disorderfs              -                     disorderfs          -
+fuse3              program     fusermount3             fuse3                 fuse3               fuse3
 '
 declare -A NEED_CHECK=() NEED_ELSEWHERE=()
 while read -r deb kind what dnf pacman zypper; do
@@ -62,7 +65,7 @@ done <<<"$NEEDS"
 OTHER_INSTALLS=("dnf install" "pacman -S" "zypper install")  # in NEED_ELSEWHERE's order
 # What is looked for, as a user would name it, where the row's own word is a file or header.
 declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-mesa-dev]=OpenGL
-    [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
+    [libgl1-mesa-dri]="Mesa's software renderer" [libx11-dev]=Xlib [libxres-dev]="Xlib's X-Resource" [libgtest-dev]=GoogleTest [libxtst-dev]=XTest
     [libclang-rt-dev]="clang's sanitizer runtimes" [g++-mingw-w64-x86-64-posix]="MinGW-w64's g++"
     [googletest]="GoogleTest's source" [wine64]="64-bit Wine" [crossbuild-essential-arm64]="the arm64 cross compiler"
     [freeglut3-dev:arm64]="arm64 freeglut" [libglu1-mesa-dev:arm64]="arm64 GLU" [libgl1-mesa-dev:arm64]="arm64 OpenGL"
@@ -74,14 +77,15 @@ declare -A NEED_INSTEAD=(
     [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
 onDebian="a release is built on Debian for amd64 (docs/releasing.md)"
 for p in crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64 \
-         libgl1-mesa-dri:arm64 devscripts; do NEED_INSTEAD[$p]=$onDebian; done
+         libgl1-mesa-dri:arm64 devscripts disorderfs; do NEED_INSTEAD[$p]=$onDebian; done
 unset onDebian p
 IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
 # Building and running the lab, and its picture when there is no display (Xvfb, xdpyinfo
-# to see it up, ImageMagick for the PNG; lab-shot needs only Xlib).
+# to see it up, ImageMagick for the PNG; lab-shot needs Xlib and its X-Resource, to know
+# which process owns a window).
 PACKAGES=(g++ cmake make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-          libx11-dev xvfb imagemagick x11-utils)
+          libx11-dev libxres-dev xvfb imagemagick x11-utils)
 # The tests' own toolchain: GoogleTest, XTest and xdotool to drive the lab, clang for the
 # sanitizer and fuzzing builds, Ninja for the check that ./lab builds with any generator.
 TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-build)
@@ -188,6 +192,8 @@ install_needs() {  # install_needs PACKAGE...
         [[ " ${missing[*]} " == *" $p "* ]] || has_need "$p" || missing+=("$p")
     done
     ((${#missing[@]})) || return 0
+    [[ -z ${OSTREL_LAB_NO_INSTALL:-} ]] ||
+        { say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd '|' | sed 's/|/, /g'): the tests install nothing; ./lab test installs it before them"; exit 1; }
     command -v apt-get >/dev/null || { say "$(missing_line "${missing[@]}")"; exit 1; }
     say "installing ${missing[*]}"
     local as=(env)  # sudo keeps the variables given on its own command line, not env's

@@ -23,6 +23,7 @@ cmd_test() {
     install_needs "${PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
     (($# == 0)) || test_groups "$@"
     install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+    install_release_test_needs
     lock_trees "${TREES[@]}"
     local dir
     for dir in "${TREES[@]}"; do
@@ -33,6 +34,34 @@ cmd_test() {
         tests_in "$dir" || true
     done
     report_tests
+}
+# The release group builds two whole releases and runs the arm64 program under qemu-user;
+# no test installs anything (cmake/release-tests.cmake forbids it), so what it needs is
+# installed here, before ctest: the release's own needs with the arm64 architecture
+# (tools/lab/release.sh), the rebuild's disorderfs, and qemu-user's handler for arm64 programs.
+RELEASE_REBUILD_PACKAGES=(disorderfs fuse3)  # the rebuild on a file system shuffling its folders
+install_release_test_needs() {
+    local p missing=0
+    for p in "${PACKAGES[@]}" "${PACKAGING[@]}" "${WINDOWS_PACKAGES[@]}" "${WEB_PACKAGES[@]}" "${ARM64_PACKAGES[@]}" \
+             "${RELEASE_CHECK_PACKAGES[@]}" "${RELEASE_TEST_PACKAGES[@]}" "${RELEASE_REBUILD_PACKAGES[@]}"; do
+        has_need "$p" || missing=1
+    done
+    ((missing)) && say "the release tests need the release's tools, arm64's libraries, qemu-user, diffoscope and disorderfs: installing them before the tests"
+    install_release_needs
+    install_needs "${RELEASE_REBUILD_PACKAGES[@]}"
+    register_arm64_handler
+}
+# The kernel runs arm64 programs through qemu-user once its handler is registered, as
+# qemu-user-static's binfmt file says; the tests name qemu-aarch64-static themselves, so a
+# system that refuses the registration (a container) only says so.
+register_arm64_handler() {
+    local misc=/proc/sys/fs/binfmt_misc conf=/usr/lib/binfmt.d/qemu-aarch64.conf as=()
+    [[ ! -e $misc/qemu-aarch64 && -r $conf ]] || return 0
+    ((EUID == 0)) || as=(sudo)
+    say "registering qemu-user-static's handler for arm64 programs with the kernel ($misc)"
+    { [[ -e $misc/register ]] || "${as[@]}" mount -t binfmt_misc binfmt_misc "$misc"; } >/dev/null 2>&1 &&
+        "${as[@]}" tee "$misc/register" <"$conf" >/dev/null 2>&1 ||
+        say "cannot register it here: arm64 programs run only through qemu-aarch64-static by name, as the tests run them"
 }
 tree_kind() {  # tree_kind DIR: what its tests try, in a few words
     case $1 in
@@ -54,6 +83,7 @@ test_groups() {
     done
     [[ " ${trees[*]} " != *" build-web "* ]] || install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
     [[ " ${trees[*]} " != *" build-windows "* ]] || install_needs "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+    [[ " ${native[*]} " != *" release"[\ .]* ]] || install_release_test_needs
     # build/ too for the others: their tests compare with its programs
     lock_trees build "${trees[@]}"
     if ((${#native[@]})); then

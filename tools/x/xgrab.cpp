@@ -22,23 +22,21 @@ double secondsNow()
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-static Window search(Display* dpy, Window w, const char* title)
+static void search(Display* dpy, Window w, const char* title, std::vector<Window>& found)
 {
     char* name = nullptr;
     if (XFetchName(dpy, w, &name) && name) {
         bool match = strcmp(name, title) == 0;
         XFree(name);
         XWindowAttributes a;
-        if (match && XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable) return w;
+        if (match && XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable) found.push_back(w);
     }
     Window root, parent, *children = nullptr;
     unsigned n = 0;
-    Window found = 0;
     if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
-        for (unsigned i = 0; i < n && !found; ++i) found = search(dpy, children[i], title);
+        for (unsigned i = 0; i < n; ++i) search(dpy, children[i], title, found);
         if (children) XFree(children);
     }
-    return found;
 }
 
 static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
@@ -59,17 +57,24 @@ Display* openDisplay()
     return dpy;
 }
 
+std::vector<Window> findWindows(Display* dpy, const char* title)
+{
+    std::vector<Window> found;
+    XSync(dpy, False);
+    // Another program's window may close while the tree is walked.
+    XErrorHandler old = XSetErrorHandler(ignoreErrors);
+    search(dpy, DefaultRootWindow(dpy), title, found);
+    XSync(dpy, False);
+    XSetErrorHandler(old);
+    return found;
+}
+
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds)
 {
     double end = secondsNow() + timeoutSeconds;
     do {
-        XSync(dpy, False);
-        // Another program's window may close while the tree is walked.
-        XErrorHandler old = XSetErrorHandler(ignoreErrors);
-        Window w = search(dpy, DefaultRootWindow(dpy), title);
-        XSync(dpy, False);
-        XSetErrorHandler(old);
-        if (w) return w;
+        std::vector<Window> found = findWindows(dpy, title);
+        if (!found.empty()) return found[0];
         sleepSeconds(0.05);
     } while (secondsNow() < end);
     return 0;

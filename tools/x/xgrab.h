@@ -20,6 +20,7 @@ struct Shot {
 Display* openDisplay();
 // 0 when no viewable window has the title within the time.
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds);
+std::vector<Window> findWindows(Display* dpy, const char* title);  // every viewable one, now
 bool grabWindow(Display* dpy, Window w, Shot& shot);
 // Waits until the window shows a drawn frame: not a single colour, the same in two grabs in a row.
 bool waitForFrame(Display* dpy, Window w, Shot& shot, double timeoutSeconds);
