@@ -49,11 +49,11 @@ cmd_release() {
     local version
     version=$(sed -n 's/^project(OstrelLab VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     [[ -n $version ]] || { say "no version in CMakeLists.txt's project()"; exit 1; }
+    export SOURCE_DATE_EPOCH=$epoch
     release_tools  # before anything is built: every tool there, and its package
     lock_trees "$RELEASE"
     local source=$RELEASE/source out=$RELEASE/ostrel-lab-$version
     umask 022
-    export SOURCE_DATE_EPOCH=$epoch
     rm -rf "$source" "$RELEASE/home" "$RELEASE"/ostrel-lab-*/
     mkdir -p "$source" "$RELEASE/home" "$out"
     : >"$RELEASE/build.log"
