@@ -6,9 +6,10 @@
 # architecture when they are missing).
 ARM64_PACKAGES=(crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64)
 # lintian and hardening-check (devscripts) check the packages; the tests draw the arm64
-# program under qemu-user with Debian's arm64 Mesa, and diffoscope says what differs.
+# program under qemu-user with Debian's arm64 Mesa, build a release through disorderfs, and
+# diffoscope says what differs.
 RELEASE_CHECK_PACKAGES=(devscripts lintian)
-RELEASE_TEST_PACKAGES=(qemu-user-static libgl1-mesa-dri:arm64 diffoscope)
+RELEASE_TEST_PACKAGES=(qemu-user-static libgl1-mesa-dri:arm64 diffoscope disorderfs)
 
 RELEASE=build-release
 TREES+=("$RELEASE")  # locked after the others, as every tree is

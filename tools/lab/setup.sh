@@ -53,6 +53,7 @@ libgl1-mesa-dri:arm64 file     /usr/lib/aarch64-linux-gnu/dri/swrast_dri.so -   
 qemu-user-static   program     qemu-aarch64-static     qemu-user-static      qemu-user-static    qemu-linux-user
 devscripts         program     hardening-check         -                     -                   -
 diffoscope         program     diffoscope              diffoscope            diffoscope          diffoscope
+disorderfs         program     disorderfs              -                     -                   -
 '
 declare -A NEED_CHECK=() NEED_ELSEWHERE=()
 while read -r deb kind what dnf pacman zypper; do
@@ -74,7 +75,7 @@ declare -A NEED_INSTEAD=(
     [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
 onDebian="a release is built on Debian for amd64 (docs/releasing.md)"
 for p in crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64 \
-         libgl1-mesa-dri:arm64 devscripts; do NEED_INSTEAD[$p]=$onDebian; done
+         libgl1-mesa-dri:arm64 devscripts disorderfs; do NEED_INSTEAD[$p]=$onDebian; done
 unset onDebian p
 IMAGEMAGICK=  # the ImageMagick program found: convert or magick, with its folder
 
