@@ -114,7 +114,7 @@ install_release_needs() {
     if ((EUID != 0)) && ! sudo -n true 2>/dev/null; then
         for p in "${needs[@]}"; do [[ " ${missing[*]} " == *" $p "* ]] || has_need "$p" || missing+=("$p"); done
         ((${#missing[@]} == 0)) && return 0
-        say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd, | sed 's/,/, /g'): install them as root: sudo dpkg --add-architecture arm64 && sudo apt-get update && sudo apt-get install ${missing[*]}"
+        say "missing $(for p in "${missing[@]}"; do need_name "$p"; done | paste -sd, | sed 's/,/, /g'); install as root with: sudo dpkg --add-architecture arm64 && sudo apt-get update && sudo apt-get install ${missing[*]}"
         exit 1
     fi
     ((EUID == 0)) || as=(sudo)
@@ -186,7 +186,7 @@ release_tools() {
     # The posix thread model's libstdc++ has std::mutex and links winpthreads in: the .exe is
     # built with that compiler alone, never with the win32 one that may share its plain name.
     release_env . sh -c 'command -v x86_64-w64-mingw32-g++-posix' >/dev/null ||
-        { say "missing MinGW-w64's posix-threads g++ (x86_64-w64-mingw32-g++-posix); the win32 one does not build the release: install it with: sudo apt-get install g++-mingw-w64-x86-64-posix"; exit 1; }
+        { say "missing MinGW-w64's posix-threads g++ (x86_64-w64-mingw32-g++-posix); only it builds the release's .exe, not the win32 one: install it with: sudo apt-get install g++-mingw-w64-x86-64-posix"; exit 1; }
     [[ -d .git || -f .git ]] && RELEASE_PROGRAMS+=(git)
     for program in "${RELEASE_PROGRAMS[@]}"; do
         path=$(release_env . sh -c 'command -v "$0"' "$program") || { missing+=("$program"); continue; }
