@@ -42,7 +42,7 @@ cmd_release() {
         epoch=$(sed -n 's/^time: \([0-9]\{1,12\}\)$/\1/p' "$MANIFEST")
         [[ -n $commit && -n $epoch ]] || { say "$MANIFEST names no commit and time: it is not a release's source archive's"; exit 1; }
         changes=$(manifest_sums | LC_ALL=C sha256sum --quiet -c - 2>/dev/null | wc -l) || true
-        ((changes == 0)) || { say "the source differs from its archive ($changes files of $MANIFEST changed or missing): a release is built from the archive's files alone"; exit 1; }
+        ((changes == 0)) || { say "the source differs from its archive ($changes of the files $MANIFEST lists changed or missing): a release is built from the archive's files alone"; exit 1; }
     else
         say "a release is built from a git checkout's commit or from a release's source archive: this is neither"; exit 1
     fi
