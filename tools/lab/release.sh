@@ -171,7 +171,6 @@ release_checks() {  # release_checks OUT VERSION
     rm -f "$program"
 }
 
-
 # ---- BUILDINFO: the packages that put bytes into the downloads, found from what the build
 # runs and reads (dpkg -S of each file, after its links), as Debian's .buildinfo names its
 # build dependencies.
