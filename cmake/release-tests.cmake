@@ -1,7 +1,8 @@
-# The release (./lab release) built twice from the tree as it stands, committed in a clone, as
-# two packagers would: in two folders, at two times, with another umask, time zone and locale
-# (tests/release-check). Then: the same bytes in both, a checkout with changes refused, and
-# the arm64 package's first frame under qemu-user against the amd64 package's.
+# The release (./lab release) built three times from the tree as it stands, committed in a
+# clone, as packagers elsewhere would: as root here; as another user on tmpfs through
+# disorderfs, with build variables set and core.autocrlf=true; and from the source archive
+# without git (tests/release-check). Then: the same bytes in all three, a checkout with
+# changes refused, and the arm64 package's first frame under qemu-user against the amd64 one's.
 set(releaseWork ${CMAKE_BINARY_DIR}/release-check)
 set(releaseCheck ${CMAKE_SOURCE_DIR}/tests/release-check)
 add_test(NAME build:releases COMMAND ${releaseCheck} build ${CMAKE_SOURCE_DIR} ${releaseWork})

@@ -2,7 +2,7 @@
 # the images are (no name or time in the header), then the service worker (sw.js) from its template:
 # its version is a hash of every other file of the site, names and contents, so a new build
 # is a new worker and the same build the same bytes. It keeps every file but the icons,
-# which the browser keeps itself when the lab is installed.
+# which the browser keeps itself when the lab is installed, and the notices, read seldom.
 # cmake -DSITE=DIR -DTEMPLATE=src/web/sw.js [-DGZIP=gzip] -P cmake/web-site.cmake
 if(GZIP)
   execute_process(COMMAND ${GZIP} -9nkf "${SITE}/ostrel-lab.wasm" COMMAND_ERROR_IS_FATAL ANY)
@@ -15,7 +15,7 @@ set(kept "")
 foreach(file ${files})
   file(SHA256 "${SITE}/${file}" hash)
   string(APPEND contents "${hash}  ${file}\n")
-  if(NOT file MATCHES "[.]png$")
+  if(NOT file MATCHES "[.](png|txt)$")
     list(APPEND kept "'${file}'")
   endif()
 endforeach()

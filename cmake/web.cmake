@@ -30,6 +30,21 @@ foreach(file manifest.webmanifest icon-192.png icon-512.png)
   configure_file(src/web/${file} ${SITE}/${file} COPYONLY)
 endforeach()
 
+# NOTICES.txt: the page's program holds emscripten's runtime (its JavaScript, and its C and
+# C++ libraries compiled in), whose licences ask for their notices: emscripten's own LICENSE
+# where it has one (emsdk's), else its Debian package's copyright.
+include(cmake/notices.cmake)
+set(notices "Ostrel Lab in the browser: ostrel-lab.js and ostrel-lab.wasm hold, besides the lab's own \
+code (MIT, as the lab's repository says), emscripten's runtime, whose licences ask that their notices come with it.\n")
+file(REAL_PATH ${OSTREL_EMCC} emcc)
+get_filename_component(emscriptenRoot ${emcc} DIRECTORY)
+if(EXISTS ${emscriptenRoot}/LICENSE)
+  labNoticeFile(notices "emscripten's runtime, compiled in" "emscripten's release in ${emscriptenRoot}" ${emscriptenRoot}/LICENSE)
+else()
+  labNoticeOf(notices "emscripten's runtime, compiled in" ${emcc})
+endif()
+file(CONFIGURE OUTPUT ${SITE}/NOTICES.txt CONTENT "\${notices}")
+
 # Each script's path is quoted: a folder name may hold spaces.
 set(webScripts --js-library src/web/page.js --js-library src/web/input.js
   --pre-js ${CMAKE_BINARY_DIR}/data-files.js --pre-js src/web/pre.js)

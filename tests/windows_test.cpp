@@ -103,9 +103,11 @@ std::string windowsPath(const std::string& path)
 
 TEST(Windows, TheZipsProgramDrawsAsTheNativeOneMovesAsItAndQuitsWithZero)
 {
-    std::set<std::string> zipped = {"./ostrel-lab.exe", "./README.txt", "./LICENSE.txt"};
+    std::set<std::string> zipped = {"./ostrel-lab.exe", "./README.txt", "./LICENSE.txt", "./NOTICES.txt"};
     for (const char* image : labImageFiles) zipped.insert(std::string("./data/") + image);
     EXPECT_EQ(outputLines("cd \"$(dirname " + inQuotes(exe) + ")\" && find . -type f"), zipped) << "the zip's files";
+    // What is linked in brings its notices: freeglut's own, and MinGW-w64's threads library's.
+    EXPECT_EQ(shell("cd \"$(dirname " + inQuotes(exe) + ")\" && grep -q 'Pawel W. Olszta' NOTICES.txt && grep -q winpthreads NOTICES.txt"), 0);
     LabProcess lab;
     ASSERT_TRUE(lab.start(WINE, scratch, {exe}));  // its images only beside it, in a folder named in two scripts
     Window w = findWindow(dpy, "Ostrel Lab", 120);

@@ -38,17 +38,16 @@ cmd_test() {
 # The release group builds two whole releases and runs the arm64 program under qemu-user;
 # no test installs anything (cmake/release-tests.cmake forbids it), so what it needs is
 # installed here, before ctest: the release's own needs with the arm64 architecture
-# (tools/lab/release.sh), the rebuild's disorderfs, and qemu-user's handler for arm64 programs.
-RELEASE_REBUILD_PACKAGES=(disorderfs fuse3)  # the rebuild on a file system shuffling its folders
+# (tools/lab/release.sh), the tests' own, and qemu-user's handler for arm64 programs.
 install_release_test_needs() {
     local p missing=0
     for p in "${PACKAGES[@]}" "${PACKAGING[@]}" "${WINDOWS_PACKAGES[@]}" "${WEB_PACKAGES[@]}" "${ARM64_PACKAGES[@]}" \
-             "${RELEASE_CHECK_PACKAGES[@]}" "${RELEASE_TEST_PACKAGES[@]}" "${RELEASE_REBUILD_PACKAGES[@]}"; do
+             "${RELEASE_CHECK_PACKAGES[@]}" "${RELEASE_TEST_PACKAGES[@]}"; do
         has_need "$p" || missing=1
     done
     ((missing)) && say "the release tests need the release's tools, arm64's libraries, qemu-user, diffoscope and disorderfs: installing them before the tests"
     install_release_needs
-    install_needs "${RELEASE_REBUILD_PACKAGES[@]}"
+    install_needs "${RELEASE_TEST_PACKAGES[@]}"
     register_arm64_handler
 }
 # The kernel runs arm64 programs through qemu-user once its handler is registered, as
