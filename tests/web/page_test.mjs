@@ -236,6 +236,9 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   const upload = 'upload the whole site/ folder that ./lab web builds';
   const images = readdirSync(join(SITE, 'data')).filter((f) => f.endsWith('.tga')).sort();  // in the page's order, as CMake lists them
+  // Every file of the site is named to whoever uploads it: the name, then a comma or the list's end.
+  const unnamed = (message) => readdirSync(SITE, { recursive: true, withFileTypes: true }).filter((f) => f.isFile())
+    .map((f) => f.name).filter((name) => !message.includes(` ${name},`) && !message.includes(` ${name})`));
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
                                   [await openPage(noWasm, site.url), /this browser does not run WebAssembly: open the page in another/],
                                   [await openPage(site.browser, noProgram.url), `This site is incomplete: the server did not deliver this file of the lab:\nostrel-lab.wasm: 404 Not Found\n\nTo whoever put the lab on this site: ${upload}`],
@@ -246,6 +249,7 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
     await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));
     const message = await page.locator('#message').textContent();
     typeof missing === 'string' ? assert.ok(message.includes(missing), message) : assert.match(message, missing);
+    if (message.includes(upload)) assert.deepEqual(unnamed(message), [], message);
     assert.equal(await page.locator('#lab').isVisible(), false);
   }
 });
