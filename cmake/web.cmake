@@ -51,8 +51,9 @@ add_custom_target(site-worker ALL COMMAND ${CMAKE_COMMAND} -DSITE=${SITE} -DTEMP
 
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
 # a step of their own), its pictures held against the native program's, built in the native
-# tree first; on the tests' own X server, whose GL is the native program's. Each file of
-# tests/web/ a test: browser.lab_browser, browser.page.
+# tree first; on the tests' own X server, whose GL is the native program's; Firefox ESR and
+# WebKitGTK too (engines_test.mjs). Each file of tests/web/ a test: browser.lab_browser,
+# browser.page, browser.engines.
 enable_testing()
 include(cmake/build-steps.cmake)
 find_program(OSTREL_CHROMIUM NAMES chromium chromium-browser)

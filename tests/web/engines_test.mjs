@@ -153,11 +153,15 @@ for (const [engine, launch] of Object.entries(ENGINES)) {
       browser = launch(`${site.url}?trap=start`, home);
       await remote.next();
     }, LIMIT);
-    after(() => {
-      if (browser) process.kill(-browser.pid);  // the engine's other processes with it
+    after(async () => {
+      if (browser) {
+        const exited = once(browser, 'exit');
+        process.kill(-browser.pid);  // the engine's other processes with it
+        await exited;
+      }
       remote?.close();
       site?.close();
-      if (home) rmSync(home, { recursive: true, force: true });
+      if (home) rmSync(home, { recursive: true, force: true, maxRetries: 10 });  // its last writes may come after
     });
 
     test('a trap in the program as it starts, its stack all WebAssembly, stops the lab with the page\'s message', LIMIT, async () => {
