@@ -1,5 +1,6 @@
 # The site's last step, after every build of it: the program gzip-compressed beside itself, as
-# the images are (no name or time in the header), then the service worker (sw.js) from its template:
+# the images are (no name or time in the header), the site's file list into the page's script,
+# then the service worker (sw.js) from its template:
 # its version is a hash of every other file of the site, names and contents, so a new build
 # is a new worker and the same build the same bytes. It keeps every file but the icons,
 # which the browser keeps itself when the lab is installed, and the notices, read seldom.
@@ -10,6 +11,20 @@ endif()
 file(GLOB_RECURSE files RELATIVE "${SITE}" LIST_DIRECTORIES false "${SITE}/*")
 list(REMOVE_ITEM files sw.js)
 list(SORT files)
+# The page names every file of the site to a host that did not upload one: pre.js's
+# labSiteFiles, written into the linked script before it is hashed below.
+set(names ${files} sw.js)
+list(SORT names)
+list(JOIN names "\", \"" names)
+set(listed "labSiteFiles ?= ?\\[[^]]*\\];")
+file(READ "${SITE}/ostrel-lab.js" script)
+if(NOT script MATCHES "${listed}")
+  message(FATAL_ERROR "${SITE}/ostrel-lab.js holds no labSiteFiles = [...] to list the site's files in")
+endif()
+string(REGEX REPLACE "${listed}" "labSiteFiles = [\"${names}\"];" listedScript "${script}")
+if(NOT listedScript STREQUAL script)
+  file(WRITE "${SITE}/ostrel-lab.js" "${listedScript}")
+endif()
 set(contents "")
 set(kept "")
 foreach(file ${files})

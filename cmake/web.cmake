@@ -10,20 +10,18 @@ target_include_directories(ostrel-lab BEFORE PRIVATE src/web/include src src/web
 
 # The images go beside the page; the page fetches the ones this list names, each as it is
 # and gzip-compressed (no name or time in the header: the same image, the same bytes), and
-# the page's head asks for the compressed ones at once.
+# the page's head asks at once for the form the browser will take.
 file(GLOB LAB_IMAGES RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS data/*.tga)
 list(TRANSFORM LAB_IMAGES PREPEND "\"" OUTPUT_VARIABLE quoted)
 list(TRANSFORM quoted APPEND "\"")
 list(JOIN quoted ", " quoted)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/data-files.js CONTENT "Module.labDataFiles = [${quoted}];\n")
 find_program(GZIP gzip REQUIRED)
-set(LAB_PRELOADS)
 foreach(image ${LAB_IMAGES})
   configure_file(${image} ${SITE}/${image} COPYONLY)
   execute_process(COMMAND ${GZIP} -9nkf ${SITE}/${image} COMMAND_ERROR_IS_FATAL ANY)
-  string(APPEND LAB_PRELOADS "<link rel=\"preload\" href=\"${image}.gz\" as=\"fetch\" crossorigin>\n")
 endforeach()
-string(STRIP "${LAB_PRELOADS}" LAB_PRELOADS)
+set(LAB_PRELOADS "\"ostrel-lab.wasm\", ${quoted}")
 configure_file(src/web/index.html ${SITE}/index.html @ONLY)
 # Installable: the manifest and its icons, the lab's own starting view (tools/images/make-icon).
 foreach(file manifest.webmanifest icon-192.png icon-512.png)
@@ -68,13 +66,25 @@ add_custom_target(site-worker ALL COMMAND ${CMAKE_COMMAND} -DSITE=${SITE} -DTEMP
 
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
 # a step of their own), its pictures held against the native program's, built in the native
-# tree first; on the tests' own X server, whose GL is the native program's. Each file of
-# tests/web/ a test: browser.lab_browser, browser.page.
+# tree first; on the tests' own X server, whose GL is the native program's; Firefox ESR and
+# WebKitGTK too (engines_test.mjs). Each file of tests/web/ a test: browser.lab_browser,
+# browser.page, browser.engines.
 enable_testing()
 include(cmake/build-steps.cmake)
 find_program(OSTREL_CHROMIUM NAMES chromium chromium-browser)
 if(NOT OSTREL_CHROMIUM)
   set(OSTREL_CHROMIUM /usr/bin/chromium)  # where Debian's is: the tests then say it is missing
+endif()
+# Firefox ESR and WebKitGTK's MiniBrowser, for the tests of each engine (engines_test.mjs).
+find_program(OSTREL_FIREFOX NAMES firefox-esr firefox)
+if(NOT OSTREL_FIREFOX)
+  set(OSTREL_FIREFOX /usr/bin/firefox-esr)
+endif()
+file(GLOB OSTREL_MINIBROWSER /usr/lib/*/webkit2gtk-4.1/MiniBrowser /usr/libexec/webkit2gtk-4.1/MiniBrowser)
+if(OSTREL_MINIBROWSER)
+  list(GET OSTREL_MINIBROWSER 0 OSTREL_MINIBROWSER)
+else()
+  set(OSTREL_MINIBROWSER /usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/webkit2gtk-4.1/MiniBrowser)
 endif()
 find_program(OSTREL_NPM npm)
 if(NOT OSTREL_NPM)
@@ -93,7 +103,7 @@ foreach(file ${browserTests})
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
   set_tests_properties(browser.${name} PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE
     FIXTURES_REQUIRED "build:native-browser;build:browser;npm-ci" ENVIRONMENT
-    "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM}")
+    "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM};FIREFOX=${OSTREL_FIREFOX};MINIBROWSER=${OSTREL_MINIBROWSER}")
   labNeedsDisplay(browser.${name})
   list(APPEND browserGroup browser.${name})
 endforeach()

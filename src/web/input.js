@@ -259,6 +259,21 @@ mergeInto(LibraryManager.library, {
       document.querySelectorAll('button[data-key]').forEach(function (button) {
         button.addEventListener('click', function () { LabInput.key(button.dataset.key.charCodeAt(0)); });
       });
+      LabInput.offerFullScreen(canvas.closest('main'), document.getElementById('fullscreen'));
+    },
+
+    // Full screen, the lab with its controls, where the browser and the page's embedder allow
+    // it (a frame needs allow="fullscreen"); elsewhere the button stays hidden.
+    offerFullScreen: function (main, button) {
+      if (!main || !button || !document.fullscreenEnabled) return;
+      button.hidden = false;
+      button.addEventListener('click', function () {
+        if (document.fullscreenElement) return void document.exitFullscreen();
+        main.requestFullscreen().then(function () { LabInput.canvas.focus({ preventScroll: true }); }, function () {});
+      });
+      document.addEventListener('fullscreenchange', function () {
+        button.textContent = document.fullscreenElement ? 'Leave full screen' : 'Full screen';
+      });
     },
   },
 

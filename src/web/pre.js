@@ -39,7 +39,11 @@ if (location.protocol === 'file:') {
 // The program sits beside this script, whose address can be read only while it runs.
 var labScriptUrl = document.currentScript ? document.currentScript.src.replace(/[?#].*$/, '') : '';
 var labProgramUrl = labScriptUrl ? labScriptUrl.replace(/\.js$/, '.wasm') : 'ostrel-lab.wasm';
+var labProgramName = labProgramUrl.split('/').pop();
 var labImagesFetched = null;  // once preRun has asked: a promise of [{name, bytes or refused}]
+var labProgramFailures = [];  // each program file that came but did not start: [{name, error}]
+// Every file of the site, as its build lists them (cmake/web-site.cmake writes them in here).
+var labSiteFiles = [];
 
 // Over HTTP/2 a response carries no status text: these are the answers a host meets.
 var LAB_STATUS_TEXTS = { 401: 'Unauthorized', 403: 'Forbidden', 404: 'Not Found', 410: 'Gone',
@@ -56,21 +60,41 @@ function labRefusal(response) {
 }
 
 // Every file of the site the server did not deliver, the program first, as [{name, refused}].
+// A program file that came but is another build's than this script (a LinkError: an old
+// ostrel-lab.wasm.gz left on the host) is one too.
 function labSiteRefusals() {
   var program = fetch(labProgramUrl, { cache: 'no-store' }).then(labRefusal, function () { return LAB_NO_ANSWER; });
   return Promise.all([program, labImagesFetched || []]).then(function (answers) {
     var refused = answers[1].filter(function (file) { return file.refused; });
-    if (answers[0]) refused.unshift({ name: labProgramUrl.split('/').pop(), refused: answers[0] });
+    labProgramFailures.slice().reverse().forEach(function (failed) {
+      if (failed.error instanceof WebAssembly.LinkError) {
+        refused.unshift({ name: failed.name, refused: 'another build of the lab than ostrel-lab.js (' + failed.error + ')' });
+      }
+    });
+    if (answers[0]) refused.unshift({ name: labProgramName, refused: answers[0] });
     return refused;
   });
+}
+
+// The site's files as the build made them: those at its top, then each folder's.
+function labSiteList() {
+  var top = [], folders = {};
+  labSiteFiles.forEach(function (file) {
+    var slash = file.lastIndexOf('/');
+    if (slash < 0) return void top.push(file);
+    var folder = file.slice(0, slash + 1);
+    (folders[folder] = folders[folder] || []).push(file.slice(slash + 1));
+  });
+  return top.concat(Object.keys(folders).map(function (folder) {
+    return 'the ' + folder + ' folder with ' + folders[folder].join(', ');
+  })).join(', ');
 }
 
 function labSiteIncomplete(refused) {
   return 'This site is incomplete: the server did not deliver ' + (refused.length > 1 ? 'these files' : 'this file') +
     ' of the lab:\n' + refused.map(function (file) { return file.name + ': ' + file.refused; }).join('\n') +
     '\n\nTo whoever put the lab on this site: upload the whole site/ folder that ./lab web builds ' +
-    '(build-web/site/: index.html, ostrel-lab.js, ostrel-lab.wasm and the data/ folder with its images) ' +
-    'as it is, then reload this page.';
+    '(build-web/site/: ' + labSiteList() + ') as it is, then reload this page.';
 }
 
 // What a failure other than the lab's own exit() means to a visitor, and what they can do.
@@ -81,7 +105,8 @@ function labFailure(error) {
       'another, up-to-date browser, such as a recent Firefox, Chrome, Edge or Safari.' + details;
   }
   if (!Module.labRuntimeReady) {
-    return 'The lab\'s program (ostrel-lab.wasm) could not be started. Reload the page; if that does ' +
+    var files = labProgramFailures.map(function (failed) { return failed.name; }).join(', ') || labProgramName;
+    return 'The lab\'s program (' + files + ') could not be started. Reload the page; if that does ' +
       'not help, this browser may not run it: try another, up-to-date browser.' + details;
   }
   // A canvas that has no context yet is given one now if the browser can: asking is the test.
@@ -112,12 +137,21 @@ Module.onExit = function (status) { Module.labEnd(status); };
 // An error none caught, in main(), a frame or an event, reaches the browser. Only the lab's
 // own stop it: thrown in this script (the page's code is in it) or in the program. A script
 // the site's host adds (analytics, a cookie banner) may fail on its own, and the lab goes on.
+// The program's frames may be all a stack holds (V8 keeps ten), each engine naming them its
+// own way but all with ":wasm-function[": V8 "wasm://wasm/0007…:wasm-function[401]", Firefox
+// "…/ostrel-lab.js line 1 > WebAssembly.instantiate:wasm-function[401]", JavaScriptCore
+// "<?>:wasm-function[401]". The lab's program is the page's only WebAssembly. Firefox names
+// the script as "ostrel-lab.js line 1" where the others say "ostrel-lab.js:1".
+var LAB_WASM_FRAME = /:wasm-function\[/;
 function labOwnLine(where) {
-  return !!where && (where.indexOf('wasm://') === 0 ||
-    [labScriptUrl, labProgramUrl].some(function (url) { return url && where.indexOf(url + ':') >= 0; }));
+  return !!where && (LAB_WASM_FRAME.test(where) || [labScriptUrl, labProgramUrl].some(function (url) {
+    return url && (where.indexOf(url + ':') >= 0 || where.indexOf(url + ' line ') >= 0);
+  }));
 }
 window.addEventListener('error', function (e) {
-  if (e.filename && labOwnLine(e.filename.replace(/[?#].*$/, '') + ':')) Module.labEnd(1, e.error || e.message);
+  if (labOwnLine(e.filename && e.filename.replace(/[?#].*$/, '') + ':') || labOwnLine(e.error && String(e.error.stack))) {
+    Module.labEnd(1, e.error || e.message);
+  }
 });
 // A rejection has no place of its own: the lab's come with its lines in their stack.
 window.addEventListener('unhandledrejection', function (e) {
@@ -132,14 +166,27 @@ if (location.protocol !== 'file:') {
 
 // The program travels gzip-compressed too (ostrel-lab.wasm.gz), as the images do. A browser
 // without DecompressionStream takes the .wasm as emscripten would; so does one whose .gz does
-// not come or does not inflate. A program that cannot start is emscripten's abort().
+// not come, does not inflate or does not start (an old build's .gz left on the host: a
+// LinkError, said on the console). A program that cannot start is emscripten's abort().
 if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' && typeof WebAssembly === 'object') {
   Module.instantiateWasm = function (imports, receive) {
-    var whole = function () {
-      return fetch(labProgramUrl, { credentials: 'same-origin' }).then(function (response) { return response.arrayBuffer(); });
+    var start = function (name, bytes) {
+      return WebAssembly.instantiate(bytes, imports).catch(function (error) {
+        labProgramFailures.push({ name: name, error: error });
+        throw error;
+      });
     };
-    labFetchGzipped(labProgramUrl).catch(whole).then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
-      .then(function (result) { receive(result.instance, result.module); }, abort);
+    var whole = function () {
+      return fetch(labProgramUrl, { credentials: 'same-origin' }).then(function (response) { return response.arrayBuffer(); })
+        .then(function (bytes) { return start(labProgramName, bytes); });
+    };
+    labFetchGzipped(labProgramUrl).then(function (bytes) { return start(labProgramName + '.gz', bytes); }).catch(whole)
+      .then(function (result) {
+        labProgramFailures.forEach(function (failed) {
+          console.warn('The lab runs ' + labProgramName + ': ' + failed.name + ' did not start (' + failed.error + ')');
+        });
+        receive(result.instance, result.module);
+      }, abort);
     return {};
   };
 }

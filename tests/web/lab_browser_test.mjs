@@ -292,6 +292,8 @@ test('a browser without DecompressionStream takes the images as they are, and dr
   await drawn(page);
   await settle(page);
   assert.ok(asked.includes('/data/carpet.tga'), asked.join(' '));
+  assert.deepEqual(asked.filter((path, i) => path.endsWith('.gz') || asked.indexOf(path) !== i), [],
+    'the page\'s head asked for what the script takes: no .gz, no file twice');
   expectFaithful('without-decompression', await canvasPicture(page), native.first);
   await context.close();
 });

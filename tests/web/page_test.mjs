@@ -7,6 +7,8 @@ import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
 import { setDefaultResultOrder } from 'node:dns';
 import { once } from 'node:events';
+import { createServer } from 'node:http';
+import { gzipSync } from 'node:zlib';
 import { copyFileSync, cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
@@ -236,6 +238,9 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
   const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
   const upload = 'upload the whole site/ folder that ./lab web builds';
   const images = readdirSync(join(SITE, 'data')).filter((f) => f.endsWith('.tga')).sort();  // in the page's order, as CMake lists them
+  // Every file of the site is named to whoever uploads it: the name, then a comma or the list's end.
+  const unnamed = (message) => readdirSync(SITE, { recursive: true, withFileTypes: true }).filter((f) => f.isFile())
+    .map((f) => f.name).filter((name) => !message.includes(` ${name},`) && !message.includes(` ${name})`));
   for (const [page, missing] of [[await openPage(noWebGL, site.url), /WebGL 2.*hardware .*acceleration.*another browser/s],
                                   [await openPage(noWasm, site.url), /this browser does not run WebAssembly: open the page in another/],
                                   [await openPage(site.browser, noProgram.url), `This site is incomplete: the server did not deliver this file of the lab:\nostrel-lab.wasm: 404 Not Found\n\nTo whoever put the lab on this site: ${upload}`],
@@ -246,8 +251,77 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
     await page.waitForFunction(() => document.body.classList.contains('lab-stopped'));
     const message = await page.locator('#message').textContent();
     typeof missing === 'string' ? assert.ok(message.includes(missing), message) : assert.match(message, missing);
+    if (message.includes(upload)) assert.deepEqual(unnamed(message), [], message);
     assert.equal(await page.locator('#lab').isVisible(), false);
   }
+});
+
+// A program of another build, as a host leaves an old ostrel-lab.wasm.gz behind: a module
+// whose import this script does not give (a LinkError), gzip-compressed.
+const OLD_PROGRAM = gzipSync(Buffer.from([0, 0x61, 0x73, 0x6d, 1, 0, 0, 0, 1, 4, 1, 0x60, 0, 0,  // a type: () -> ()
+  2, 10, 1, 1, 0x61, 4, 0x67, 0x6f, 0x6e, 0x65, 0, 0]));  // an import: a.gone, a function of that type
+
+test('an old build\'s .wasm.gz: the lab runs from the .wasm and the console names the .gz; without the .wasm, the page names both', async (t) => {
+  const noProgram = await siteWithout('ostrel-lab.wasm');
+  const context = await site.browser.newContext({ serviceWorkers: 'block' });
+  t.after(() => Promise.all([context.close(), noProgram.close()]));
+  const old = { pattern: '**/ostrel-lab.wasm.gz', handler: (r) => r.fulfill({ status: 200, body: OLD_PROGRAM }) };
+  const warnings = [];
+  const page = await context.newPage();
+  page.on('console', (m) => { if (m.type() === 'warning') warnings.push(m.text()); });
+  await page.route(old.pattern, old.handler);
+  await page.goto(site.url);
+  await drawn(page);
+  assert.ok(warnings.some((w) => /^The lab runs ostrel-lab\.wasm: ostrel-lab\.wasm\.gz did not start \(LinkError/.test(w)), warnings.join('\n'));
+  const stopped = await openPage(context, noProgram.url, old);
+  await stopped.waitForFunction(() => document.body.classList.contains('lab-stopped'));
+  assert.match(await stopped.locator('#message').textContent(), new RegExp('^This site is incomplete: the server did not deliver these files of the lab:\n' +
+    'ostrel-lab\\.wasm: 404 Not Found\nostrel-lab\\.wasm\\.gz: another build of the lab than ostrel-lab\\.js \\(LinkError'));
+});
+
+// The snippet docs/browser.md gives, pasted into a course page of another site (127.0.0.1
+// is another site than localhost) with the lab's address; `allow` as the embedder sets it.
+function coursePage(allow) {
+  const [, snippet] = /## Embedding in a course page[^]*?```html\n([^]*?)```/.exec(readFileSync('docs/browser.md', 'utf8'));
+  const frame = snippet.replace(/src="[^"]*"/, `src="${site.url}"`).replace(/ allow="fullscreen"/, allow ? '$&' : '');
+  return `<!doctype html><html lang="en"><title>Week 4</title><h1>Week 4: lighting</h1><p>Walk through the lab.</p>${frame}`;
+}
+
+test('embedded in a course page of another site: it draws, takes a, s and the menu after a click, fits, and goes full screen where allowed', async (t) => {
+  const course = createServer((request, response) => response.writeHead(200, { 'Content-Type': 'text/html' })
+    .end(coursePage(!request.url.includes('not-allowed')))).listen(0, '127.0.0.1');
+  await once(course, 'listening');
+  const context = await site.browser.newContext({ viewport: { width: 800, height: 900 } });
+  t.after(() => { course.close(); return context.close(); });
+  const page = await context.newPage();
+  const lab = async (path) => {
+    await page.goto(`http://127.0.0.1:${course.address().port}/${path}`);
+    const frame = await (await page.locator('iframe').elementHandle()).contentFrame();
+    await drawn(frame);
+    await settle(frame);
+    return frame;
+  };
+  const frame = await lab('');
+  const view = await frame.evaluate(() => { const d = document.documentElement; return [d.scrollWidth, d.clientWidth, d.scrollHeight, d.clientHeight]; });
+  assert.ok(view[0] <= view[1] && view[2] <= view[3], `the lab and its controls within the frame, no scrolling: ${view}`);
+  await frame.locator('#lab').click();
+  await page.keyboard.press('a');
+  const count = await frames(frame);
+  await animationFrames(frame, 10);
+  assert.ok((await frames(frame)) >= count + 5, 'a starts the orbit');
+  await page.keyboard.press('s');
+  assert.ok(await still(frame), 's stops it');
+  await frame.locator('#lab').click({ button: 'right', position: { x: 400, y: 400 } });
+  const menu = await frame.locator('.glut-menu').evaluate((m) => m.getBoundingClientRect().toJSON());
+  assert.ok(menu.right <= view[1] && menu.bottom <= view[3], `the menu, inside the frame: ${JSON.stringify(menu)}`);
+  await page.keyboard.press('Escape');
+  await frame.getByRole('button', { name: 'Full screen' }).click();
+  await frame.waitForFunction(() => document.fullscreenElement?.tagName === 'MAIN');
+  await settle(frame);
+  assert.ok(await frame.evaluate(() => document.getElementById('lab').width) > 500, 'a larger canvas, drawn at its size');
+  assert.deepEqual(page.errors ?? [], []);
+  const refused = await lab('not-allowed');
+  assert.equal(await refused.locator('#fullscreen').isVisible(), false, 'no Full screen button where the embedder does not allow it');
 });
 
 // A request that brought the server down would never be answered: the time limit says so.

@@ -41,6 +41,8 @@ emscripten         program     emcc                    -                     ems
 nodejs             program     node                    nodejs                nodejs              nodejs-default
 npm                program     npm                     npm                   npm                 npm-default
 chromium           program     chromium                chromium              chromium            chromium
+firefox-esr        program     firefox-esr             firefox               firefox             MozillaFirefox
+libwebkit2gtk-4.1-0 file       /usr/lib/*/webkit2gtk-4.1/MiniBrowser|/usr/libexec/webkit2gtk-4.1/MiniBrowser webkit2gtk4.1 webkit2gtk-4.1 libwebkit2gtk-4_1-0
 gnuplot-nox        program     gnuplot                 gnuplot               gnuplot             gnuplot
 g++-mingw-w64-x86-64-posix file /usr/bin/x86_64-w64-mingw32-g++-posix|/usr/bin/x86_64-w64-mingw32-g++ mingw64-gcc-c++ mingw-w64-gcc mingw64-cross-gcc-c++
 googletest         file        /usr/src/googletest/CMakeLists.txt -                  -                   -
@@ -69,7 +71,8 @@ declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-m
     [libclang-rt-dev]="clang's sanitizer runtimes" [g++-mingw-w64-x86-64-posix]="MinGW-w64's g++"
     [googletest]="GoogleTest's source" [wine64]="64-bit Wine" [crossbuild-essential-arm64]="the arm64 cross compiler"
     [freeglut3-dev:arm64]="arm64 freeglut" [libglu1-mesa-dev:arm64]="arm64 GLU" [libgl1-mesa-dev:arm64]="arm64 OpenGL"
-    [libgl1-mesa-dri:arm64]="arm64 Mesa" [devscripts]="hardening-check (devscripts)")
+    [libgl1-mesa-dri:arm64]="arm64 Mesa" [devscripts]="hardening-check (devscripts)"
+    [libwebkit2gtk-4.1-0]="WebKitGTK's MiniBrowser")
 # Where a system packages it not: what to do instead.
 declare -A NEED_INSTEAD=(
     [googletest]="unpack GoogleTest's source release into /usr/src/googletest (the Windows tests build it)"
@@ -93,9 +96,10 @@ TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-buil
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
 # The browser build and its tests: Debian's emscripten and Node.js (any node serves); the
-# tests add Debian's Chromium and npm for playwright-core.
+# tests add Debian's Chromium and npm for playwright-core, Firefox ESR and WebKitGTK (its
+# MiniBrowser).
 WEB_PACKAGES=(emscripten cmake make nodejs)
-WEB_TEST_PACKAGES=(chromium npm)
+WEB_TEST_PACKAGES=(chromium npm firefox-esr libwebkit2gtk-4.1-0)
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
 # zip's program in the tests. Only the 64-bit toolchain: the metapackage mingw-w64 brings the
 # 32-bit ones too, some 750 MB unused. ImageMagick makes the program's icon; the tests
