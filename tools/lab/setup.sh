@@ -92,11 +92,12 @@ TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-buil
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
 # The browser build and its tests: Debian's emscripten and Node.js (any node serves); the
-# tests add Debian's Chromium and npm for playwright-core, and Debian's nginx and Apache to
-# serve the site as hosts do (started by the tests on ports of their own, with their own
-# configuration: a service the packages start is neither needed nor touched).
+# tests add Debian's Chromium and npm for playwright-core (the benchmark too), and Debian's
+# nginx and Apache to serve the site as hosts do (started by the tests on ports of their own,
+# with their own configuration: a service the packages start is neither needed nor touched).
 WEB_PACKAGES=(emscripten cmake make nodejs)
-WEB_TEST_PACKAGES=(chromium npm nginx apache2)
+WEB_TEST_PACKAGES=(chromium npm)
+HOST_TEST_PACKAGES=(nginx apache2)
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
 # zip's program in the tests. Only the 64-bit toolchain: the metapackage mingw-w64 brings the
 # 32-bit ones too, some 750 MB unused. ImageMagick makes the program's icon; the tests
