@@ -98,7 +98,7 @@ for (const server of ['nginx', 'apache']) {
         assert.match(await fresh.locator('#message').textContent(), /^The lab could not be loaded: its server is failing \(503 Service (Temporarily )?Unavailable\)/);
       });
 
-      test('an image replaced by hand (the .tga and its .gz remade) is seen within two reloads, with a worker and without', async (t) => {
+      test('an image replaced by hand (the .tga and its .gz remade), then a new build, are seen within two reloads, with a worker and without', async (t) => {
         const host = lay(server, layout);
         const visitors = [await browser.newContext(), await browser.newContext({ serviceWorkers: 'block' })];
         t.after(() => Promise.all(visitors.map((c) => c.close())));
@@ -118,6 +118,19 @@ for (const server of ['nginx', 'apache']) {
           }
           assert.ok(seen.at(-1), `${which ? 'without' : 'with'} a worker, the new carpet after ${seen.length} reloads`);
           assert.deepEqual(page.errors, []);
+        }
+
+        // A new build: another script, and the worker written for the site as the build writes it.
+        writeFileSync(join(host.lab, 'ostrel-lab.js'), `${readFileSync(join(host.lab, 'ostrel-lab.js'), 'utf8')}\nModule.labBuild = 'new';\n`);
+        execFileSync('cmake', [`-DSITE=${host.lab}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+        for (const [which, { page }] of pages.entries()) {
+          const built = [];
+          for (let reload = 0; reload < 2 && !built.at(-1); ++reload) {
+            await page.reload();
+            await drawn(page);
+            built.push(await page.evaluate(() => Module.labBuild === 'new'));
+          }
+          assert.ok(built.at(-1), `${which ? 'without' : 'with'} a worker, the new build after ${built.length} reloads`);
         }
       });
 
