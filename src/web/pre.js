@@ -126,6 +126,7 @@ Module.onExit = function (status) { Module.labEnd(status); };
 // own stop it: thrown in this script (the page's code is in it) or in the program. A script
 // the site's host adds (analytics, a cookie banner) may fail on its own, and the lab goes on.
 function labOwnLine(where) {
+  where = where && where.replace(/[?#][^:\s()]*:/g, ':');  // the script's query (?v=, the build) left out
   return !!where && (where.indexOf('wasm://') === 0 ||
     [labScriptUrl, labProgramUrl].some(function (url) { return url && where.indexOf(url + ':') >= 0; }));
 }
