@@ -67,8 +67,9 @@ add_custom_target(site-worker ALL COMMAND ${CMAKE_COMMAND} -DSITE=${SITE} -DTEMP
 # The browser tests: the site in Chromium, driven with playwright-core (npm ci in tests/web/,
 # a step of their own), its pictures held against the native program's, built in the native
 # tree first; on the tests' own X server, whose GL is the native program's; Firefox ESR and
-# WebKitGTK too (engines_test.mjs). Each file of tests/web/ a test: browser.lab_browser,
-# browser.page, browser.engines.
+# WebKitGTK too (engines_test.mjs), and nginx and Apache as hosts run them (hosts_test.mjs).
+# Each file of tests/web/ a test: browser.lab_browser, browser.page, browser.engines,
+# browser.hosts.
 enable_testing()
 include(cmake/build-steps.cmake)
 find_program(OSTREL_CHROMIUM NAMES chromium chromium-browser)
@@ -95,6 +96,13 @@ labBuildStep(build:browser ${CMAKE_BINARY_DIR})
 add_test(NAME npm-ci COMMAND ${OSTREL_NPM} ci --no-audit --no-fund --loglevel=error
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/web)
 set_tests_properties(npm-ci PROPERTIES FIXTURES_SETUP npm-ci RESOURCE_LOCK ${CMAKE_SOURCE_DIR}/tests/web TIMEOUT 600)
+# Debian's nginx and Apache with the tests' own configuration (tests/web/hosts/), started
+# once for the browser tests that put the site on them, on loopback ports of their own.
+set(labHostsFile ${CMAKE_BINARY_DIR}/Testing/hosts.json)
+add_test(NAME hosts COMMAND ${CMAKE_SOURCE_DIR}/tests/web/hosts/hosts start ${labHostsFile})
+add_test(NAME hosts-end COMMAND ${CMAKE_SOURCE_DIR}/tests/web/hosts/hosts stop ${labHostsFile})
+set_tests_properties(hosts PROPERTIES FIXTURES_SETUP hosts)
+set_tests_properties(hosts-end PROPERTIES FIXTURES_CLEANUP hosts)
 file(GLOB browserTests RELATIVE ${CMAKE_SOURCE_DIR} CONFIGURE_DEPENDS tests/web/*_test.mjs)
 foreach(file ${browserTests})
   get_filename_component(name ${file} NAME_WE)
@@ -104,8 +112,12 @@ foreach(file ${browserTests})
   set_tests_properties(browser.${name} PROPERTIES TIMEOUT 1800 RUN_SERIAL TRUE
     FIXTURES_REQUIRED "build:native-browser;build:browser;npm-ci" ENVIRONMENT
     "OSTREL_BUILD=${OSTREL_NATIVE_BUILD};OSTREL_WEB_BUILD=${CMAKE_BINARY_DIR};CHROMIUM=${OSTREL_CHROMIUM};FIREFOX=${OSTREL_FIREFOX};MINIBROWSER=${OSTREL_MINIBROWSER}")
+  if(name STREQUAL "hosts")  # compares with no native picture
+    set_tests_properties(browser.${name} PROPERTIES FIXTURES_REQUIRED "build:browser;npm-ci;hosts")
+    set_property(TEST browser.${name} APPEND PROPERTY ENVIRONMENT LAB_HOSTS=${labHostsFile})
+  endif()
   labNeedsDisplay(browser.${name})
   list(APPEND browserGroup browser.${name})
 endforeach()
-set_tests_properties(${browserGroup} build:native-browser build:browser npm-ci PROPERTIES LABELS browser)
+set_tests_properties(${browserGroup} build:native-browser build:browser npm-ci hosts hosts-end PROPERTIES LABELS browser)
 labTestsOwnEnvironment()

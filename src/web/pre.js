@@ -91,10 +91,23 @@ function labSiteList() {
 }
 
 function labSiteIncomplete(refused) {
+  var down = labServerDown(refused);
+  if (down) return down;
   return 'This site is incomplete: the server did not deliver ' + (refused.length > 1 ? 'these files' : 'this file') +
     ' of the lab:\n' + refused.map(function (file) { return file.name + ': ' + file.refused; }).join('\n') +
     '\n\nTo whoever put the lab on this site: upload the whole site/ folder that ./lab web builds ' +
     '(build-web/site/: ' + labSiteList() + ') as it is, then reload this page.';
+}
+
+// Files that got no answer, or a failing server's (5xx), say nothing of the site: the visitor
+// is told to come back, not the host to upload it. The service worker, had it kept the lab,
+// would have answered them.
+function labServerDown(refused) {
+  var silent = refused.some(function (file) { return file.refused === LAB_NO_ANSWER; });
+  if (!silent && !refused.every(function (file) { return /^5\d\d\b/.test(file.refused); })) return null;
+  return 'The lab could not be loaded: ' + (silent ? 'its server gave no answer (this device may be offline)'
+    : 'its server is failing (' + refused[0].refused + ')') + ', and this browser has kept no copy of it. ' +
+    'Reload the page once the connection or the server is back.';
 }
 
 // What a failure other than the lab's own exit() means to a visitor, and what they can do.
@@ -144,6 +157,7 @@ Module.onExit = function (status) { Module.labEnd(status); };
 // the script as "ostrel-lab.js line 1" where the others say "ostrel-lab.js:1".
 var LAB_WASM_FRAME = /:wasm-function\[/;
 function labOwnLine(where) {
+  where = where && where.replace(/[?#][^:\s()]*(?=[:\s])/g, '');  // the script's query (?v=, the build) left out
   return !!where && (LAB_WASM_FRAME.test(where) || [labScriptUrl, labProgramUrl].some(function (url) {
     return url && (where.indexOf(url + ':') >= 0 || where.indexOf(url + ' line ') >= 0);
   }));
@@ -195,6 +209,7 @@ if (location.protocol !== 'file:' && typeof DecompressionStream === 'function' &
 // without network (sw.js). The page stays an ordinary page where the browser keeps nothing:
 // file://, or an address that is not secure (a phone's view of ./lab web --host 0.0.0.0).
 Module.labFirstFrame = function () {
+  labRevalidate();
   if (!labScriptUrl || !window.isSecureContext || !('serviceWorker' in navigator)) return;
   setTimeout(function () {
     navigator.serviceWorker.register(labScriptUrl.replace(/[^/]*$/, 'sw.js')).catch(function (e) {
@@ -202,6 +217,20 @@ Module.labFirstFrame = function () {
     });
   });
 };
+
+// Without a worker to revalidate them, the files the browser took from its cache unasked
+// (a stock server sends no Cache-Control, and a file weeks old is guessed fresh for days) are
+// asked for again once the lab is in view: what changed on the server is what the next visit
+// takes. An unchanged file costs a 304.
+function labRevalidate() {
+  if (!window.performance || !performance.getEntriesByType || (navigator.serviceWorker && navigator.serviceWorker.controller)) return;
+  var folder = location.href.replace(/[?#].*$/, '').replace(/[^/]*$/, '');
+  var asked = {};
+  performance.getEntriesByType('resource').forEach(function (entry) {
+    if (entry.transferSize !== 0 || !entry.decodedBodySize || entry.name.indexOf(folder) !== 0 || asked[entry.name]) return;
+    asked[entry.name] = fetch(entry.name, { cache: 'no-cache', credentials: 'same-origin' }).catch(function () {});
+  });
+}
 
 // A .wasm that does not load or compile, or the program's own abort(). Before the program
 // runs, the server is asked again what it answers for the site's files.

@@ -235,7 +235,8 @@ test('without WebGL 2, WebAssembly, the .wasm, data/ or the script, or opened as
     HTMLCanvasElement.prototype.getContext = function (kind, ...rest) { return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest); };
   });
   await noWasm.addInitScript(() => { delete window.WebAssembly; });
-  const lost = (file) => ({ pattern: `**/${file}`, handler: (r) => r.fulfill({ status: 404, body: '' }) });
+  // Under any query: the page names its script with the build's version.
+  const lost = (file) => ({ pattern: new RegExp(`/${file.replace(/[.]/g, '[.]')}([?].*)?$`), handler: (r) => r.fulfill({ status: 404, body: '' }) });
   const upload = 'upload the whole site/ folder that ./lab web builds';
   const images = readdirSync(join(SITE, 'data')).filter((f) => f.endsWith('.tga')).sort();  // in the page's order, as CMake lists them
   // Every file of the site is named to whoever uploads it: the name, then a comma or the list's end.

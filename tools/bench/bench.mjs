@@ -105,6 +105,10 @@ if (web) {
                              ['a server that compresses the page, scripts and WebAssembly', same.firstFrame.compressing]])
         figure(`browser first frame on slow 4G, ${name}`, ms(r.median_ms), 'ms', 'absolute',
                `median of ${r.runs} runs, from navigation, cache off, ${Math.round(r.bytes / 1024)} KiB over the network: ${r.times_ms.map((t) => Math.round(t)).join(', ')} ms`);
+    for (const [name, r] of [['a server that compresses nothing', same.firstFrame.plain_warm],
+                             ['a server that compresses the page, scripts and WebAssembly', same.firstFrame.compressing_warm]])
+        figure(`browser first frame on slow 4G, returning visitor, ${name}`, ms(r.median_ms), 'ms', 'absolute',
+               `median of ${r.runs} runs, from navigation, one visit before, no Cache-Control, files weeks old: ${r.times_ms.map((t) => Math.round(t)).join(', ')} ms`);
     figure('browser frame, software WebGL (SwiftShader), start view', ms(software.start.mean_ms), 'ms', 'absolute', drawnHow(software.start));
     figure('browser frame, software WebGL (SwiftShader), orbiting', ms(software.orbit.mean_ms), 'ms', 'absolute', drawnHow(software.orbit));
     figure('browser / native frame, software WebGL, start view', round(software.start.mean_ms / (1000 / start.fps), 2), '×', 'ratio',

@@ -11,9 +11,12 @@
 // of that in the kernel; and the time to the first frame on a phone's network. On SwiftShader:
 // the start view and orbiting.
 // Usage: node tools/bench/web_bench.mjs [FRAMES [SOFTWARE-FRAMES]]  (after ./lab web --no-serve and
-// npm ci in tests/web, with DISPLAY set); prints one JSON line. tools/bench/bench.mjs imports browserBench.
+// npm ci in tests/web, with DISPLAY set); prints one JSON line. With --first-frame, only the
+// first frames on slow 4G. tools/bench/bench.mjs imports browserBench.
 import { createRequire } from 'node:module';
-import { readFileSync, readdirSync } from 'node:fs';
+import { cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, utimesSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 import { launchChromium, webglRenderer } from '../web/chromium.mjs';
 import { runDirectly, serve } from '../web/web_serve.mjs';
 
@@ -208,6 +211,45 @@ export async function firstFrame(browser, url, runs = FIRST_FRAME_RUNS) {
   return { runs, median_ms: median(times), times_ms: times, bytes: median(bytes) };
 }
 
+// The same for a returning visitor, on a host with stock settings (no Cache-Control; each
+// file's ETag and time, weeks old): each run a profile that has drawn the lab once and whose
+// service worker keeps it, the visit timed again on slow 4G. The server then waits a round
+// trip before each answer, as the DevTools emulation does not slow the worker's requests.
+export async function warmFirstFrame(browser, site, compress, runs = FIRST_FRAME_RUNS) {
+  const copy = mkdtempSync(join(tmpdir(), 'lab bench site-'));
+  cpSync(site, copy, { recursive: true });
+  const weeksAgo = Date.now() / 1000 - 40 * 24 * 3600;
+  for (const file of readdirSync(copy, { recursive: true })) utimesSync(join(copy, file), weeksAgo, weeksAgo);
+  const options = { compress, cacheControl: false };
+  const host = await serve(copy, 0, '127.0.0.1', options);
+  const url = `http://localhost:${host.address().port}/`;
+  const times = [];
+  try {
+    for (let run = 0; run < runs; ++run) {
+      const context = await browser.newContext({ viewport: VIEWPORT });
+      const first = await context.newPage();
+      options.delay = 0;
+      await first.goto(url);
+      await first.waitForFunction(() => window.Module?.labFrameCount?.() > 0 && navigator.serviceWorker.controller, null, { timeout: 120000, polling: 100 });
+      await first.close();
+      options.delay = SLOW_4G.latency;
+      await context.addInitScript(MARK_FIRST_FRAME);
+      const page = await context.newPage();
+      const cdp = await context.newCDPSession(page);
+      await cdp.send('Network.enable');
+      await cdp.send('Network.emulateNetworkConditions', SLOW_4G);
+      await page.goto(url, { waitUntil: 'commit' });
+      await page.waitForFunction(() => window.labFirstFrameMs, null, { timeout: 120000, polling: 50 });
+      times.push(await page.evaluate(() => window.labFirstFrameMs));
+      await context.close();
+    }
+  } finally {
+    host.close();
+    rmSync(copy, { recursive: true });
+  }
+  return { runs, median_ms: median(times), times_ms: times };
+}
+
 async function onRenderer(renderer, url, work) {
   const { chromium } = require('playwright-core');
   const browser = await launchChromium(chromium, renderer);
@@ -221,7 +263,7 @@ async function onRenderer(renderer, url, work) {
   }
 }
 
-// { same: {renderer, start, orbit, replay, empty, firstFrame: {plain, compressing}}, software: {renderer, start, orbit} };
+// { same: {renderer, start, orbit, replay, empty, firstFrame: {plain, compressing, plain_warm, compressing_warm}}, software: {renderer, start, orbit} };
 // `progress` says what runs. The first frame on slow 4G is timed with the site served two
 // ways: by a server that compresses nothing, and by one that compresses the page, scripts
 // and WebAssembly as most static hosts do (./lab web's).
@@ -252,6 +294,8 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
         progress(`browser on the native renderer: the first frame on slow 4G, served ${name === 'plain' ? 'uncompressed' : 'compressed'}, ${FIRST_FRAME_RUNS} runs`);
         const host = await serve(site, 0, '127.0.0.1', { compress });
         firstFrames[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
+        progress(`browser on the native renderer: the first frame on slow 4G for a returning visitor, ${FIRST_FRAME_RUNS} runs`);
+        firstFrames[`${name}_warm`] = await warmFirstFrame(browser, site, compress);
       }
       return { start, orbit, replay: again, empty, firstFrame: firstFrames };
     });
@@ -268,7 +312,22 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
   }
 }
 
-if (runDirectly(import.meta.url)) {
+// --first-frame: only the first frames on slow 4G, new and returning visitors, both servers.
+async function firstFramesOnly(site) {
+  return onRenderer('native', null, async (browser) => {
+    const result = {};
+    for (const [name, compress] of [['plain', false], ['compressing', true]]) {
+      const host = await serve(site, 0, '127.0.0.1', { compress });
+      result[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
+      result[`${name}_warm`] = await warmFirstFrame(browser, site, compress);
+    }
+    return result;
+  });
+}
+
+if (runDirectly(import.meta.url) && process.argv[2] === '--first-frame') {
+  console.log(JSON.stringify(await firstFramesOnly('build-web/site')));
+} else if (runDirectly(import.meta.url)) {
   const [frames = '360', softwareFrames = '180'] = process.argv.slice(2);
   console.log(JSON.stringify(await browserBench('build-web/site', Number(frames), Number(softwareFrames),
     (text) => process.stderr.write(`web-bench: ${text}\n`))));

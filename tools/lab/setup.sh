@@ -43,6 +43,8 @@ npm                program     npm                     npm                   npm
 chromium           program     chromium                chromium              chromium            chromium
 firefox-esr        program     firefox-esr             firefox               firefox             MozillaFirefox
 libwebkit2gtk-4.1-0 file       /usr/lib/*/webkit2gtk-4.1/MiniBrowser|/usr/libexec/webkit2gtk-4.1/MiniBrowser webkit2gtk4.1 webkit2gtk-4.1 libwebkit2gtk-4_1-0
+nginx              file        /usr/sbin/nginx|/usr/bin/nginx nginx          nginx               nginx
+apache2            file        /etc/apache2/mods-available/mime.load -       -                   -
 gnuplot-nox        program     gnuplot                 gnuplot               gnuplot             gnuplot
 g++-mingw-w64-x86-64-posix file /usr/bin/x86_64-w64-mingw32-g++-posix|/usr/bin/x86_64-w64-mingw32-g++ mingw64-gcc-c++ mingw-w64-gcc mingw64-cross-gcc-c++
 googletest         file        /usr/src/googletest/CMakeLists.txt -                  -                   -
@@ -77,6 +79,7 @@ declare -A NEED_NAMES=([freeglut3-dev]=freeglut [libglu1-mesa-dev]=GLU [libgl1-m
 declare -A NEED_INSTEAD=(
     [googletest]="unpack GoogleTest's source release into /usr/src/googletest (the Windows tests build it)"
     [lintian]="lintian, Debian's package checker, is Perl: install it from its source, or run ./lab test on Debian"
+    [apache2]="the browser tests run Debian's Apache with Debian's module files (/etc/apache2/mods-available): run them on Debian"
     [emscripten]="install emscripten with its own emsdk and put its emcc on PATH")
 onDebian="a release is built on Debian for amd64 (docs/releasing.md)"
 for p in crossbuild-essential-arm64 freeglut3-dev:arm64 libglu1-mesa-dev:arm64 libgl1-mesa-dev:arm64 \
@@ -96,10 +99,13 @@ TEST_PACKAGES=(libgtest-dev libxtst-dev xdotool clang libclang-rt-dev ninja-buil
 # lintian, and the checkers of the menu entry and the AppStream metadata.
 PACKAGING=(dpkg-dev lintian desktop-file-utils appstream)
 # The browser build and its tests: Debian's emscripten and Node.js (any node serves); the
-# tests add Debian's Chromium and npm for playwright-core, Firefox ESR and WebKitGTK (its
-# MiniBrowser).
+# tests add Debian's Chromium and npm for playwright-core (the benchmark too). The tests
+# alone add Firefox ESR and WebKitGTK (its MiniBrowser), and Debian's nginx and Apache to
+# serve the site as hosts do (started by the tests on ports of their own, with their own
+# configuration: a service the packages start is neither needed nor touched).
 WEB_PACKAGES=(emscripten cmake make nodejs)
-WEB_TEST_PACKAGES=(chromium npm firefox-esr libwebkit2gtk-4.1-0)
+WEB_TEST_PACKAGES=(chromium npm)
+BROWSER_TEST_PACKAGES=(firefox-esr libwebkit2gtk-4.1-0 nginx apache2)
 # Windows: MinGW-w64, and Debian's source of freeglut (dpkg-dev unpacks it); Wine runs the
 # zip's program in the tests. Only the 64-bit toolchain: the metapackage mingw-w64 brings the
 # 32-bit ones too, some 750 MB unused. ImageMagick makes the program's icon; the tests

@@ -22,7 +22,8 @@ cmd_test() {
     done
     install_needs "${PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGING[@]}"
     (($# == 0)) || test_groups "$@"
-    install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+    install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${BROWSER_TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" \
+        "${WINDOWS_TEST_PACKAGES[@]}"
     install_release_test_needs
     lock_trees "${TREES[@]}"
     local dir
@@ -80,7 +81,8 @@ test_groups() {
         if [[ -n ${GROUP_TREES[$name]:-} ]]; then trees+=("${GROUP_TREES[$name]}")
         else native+=("$name"); fi
     done
-    [[ " ${trees[*]} " != *" build-web "* ]] || install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
+    [[ " ${trees[*]} " != *" build-web "* ]] ||
+        install_needs "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}" "${BROWSER_TEST_PACKAGES[@]}"
     [[ " ${trees[*]} " != *" build-windows "* ]] || install_needs "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
     [[ " ${native[*]} " != *" release"[\ .]* ]] || install_release_test_needs
     # build/ too for the others: their tests compare with its programs

@@ -5,7 +5,7 @@
 // the page, scripts and WebAssembly for a browser that takes gzip, and nothing else (the
 // images come compressed already); serve(..., { compress: false }) compresses nothing.
 import { realpathSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
+import { readFile, stat } from 'node:fs/promises';
 import { STATUS_CODES, createServer } from 'node:http';
 import { gzipSync } from 'node:zlib';
 import { networkInterfaces } from 'node:os';
@@ -34,22 +34,33 @@ function siteFile(root, url) {
 }
 
 // A request it cannot answer gets a 4xx of its own and the server goes on; HEAD is GET
-// without the body.
-export function serve(dir, port, host = '127.0.0.1', { compress = true } = {}) {
+// without the body. Each file carries an ETag and its time, as nginx's and Apache's do, and a request
+// that names it gets a 304. With cacheControl false, no Cache-Control: a stock server's
+// answers, which the browser may take from its cache without asking. options.delay, read at
+// each request, is ms to wait before answering: a network's round trip where the browser's
+// own emulation does not reach (a service worker's requests).
+export function serve(dir, port, host = '127.0.0.1', options = {}) {
+  const { compress = true, cacheControl = true } = options;
   const root = resolve(dir);
   const server = createServer(async (request, response) => {
+    if (options.delay) await new Promise((done) => setTimeout(done, options.delay));
     const refuse = (status, headers) =>
       response.writeHead(status, { 'Content-Type': 'text/plain', ...headers }).end(`${STATUS_CODES[status]}\n`);
     if (request.method !== 'GET' && request.method !== 'HEAD') return refuse(405, { Allow: 'GET, HEAD' });
     const file = siteFile(root, request.url);
     if (!file) return refuse(400);
-    let body;
+    let body, about;
     try {
+      about = await stat(file);
       body = await readFile(file);
     } catch {
       return refuse(404);
     }
-    const headers = { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-cache' };
+    const etag = `"${Math.floor(about.mtimeMs).toString(16)}-${about.size.toString(16)}"`;
+    const headers = { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', ETag: etag,
+                      'Last-Modified': about.mtime.toUTCString() };
+    if (cacheControl) headers['Cache-Control'] = 'no-cache';
+    if (request.headers['if-none-match'] === etag) return response.writeHead(304, headers).end();
     if (compress && COMPRESSED.has(extname(file))) {
       headers.Vary = 'Accept-Encoding';
       if (/\bgzip\b/.test(request.headers['accept-encoding'] || '')) {
