@@ -114,7 +114,7 @@ async function siteWithRemote(remote) {
   const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
   cpSync(SITE, dir, { recursive: true });
   const index = join(dir, 'index.html');
-  writeFileSync(index, readFileSync(index, 'utf8').replace('<script src="ostrel-lab.js"', `${REMOTE(remote.address)}$&`));
+  writeFileSync(index, readFileSync(index, 'utf8').replace(/<script src="ostrel-lab\.js[^"]*"/, `${REMOTE(remote.address)}$&`));
   execFileSync('cmake', [`-DSITE=${dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
   let server = await serve(dir, 0);
   const port = server.address().port;
