@@ -3,6 +3,9 @@
 // and drags (with the mouse or a finger).
 import { chromium } from 'playwright-core';
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { launchChromium } from '../../tools/web/chromium.mjs';
 import { serve } from '../../tools/web/web_serve.mjs';
@@ -21,6 +24,42 @@ export async function openSite(renderer = 'native', compress = true) {
 export async function closeSite(site) {
   await site?.browser.close();
   site?.server.close();
+}
+
+// The site copied (`edit` may change the copy) and served on one port, which goes away (no
+// network) and comes back.
+export async function siteCopy(edit = () => {}) {
+  const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
+  cpSync(SITE, dir, { recursive: true });
+  edit(dir);
+  let server = await serve(dir, 0);
+  const port = server.address().port;
+  const down = () => { server.close(); server.closeAllConnections(); };
+  return {
+    dir, url: `http://localhost:${port}/`, down,
+    up: async () => { server = await serve(dir, port); },
+    close: () => { down(); rmSync(dir, { recursive: true }); },
+  };
+}
+
+// The worker of the site in `dir` written anew for its files, as the build writes it; its version.
+export const rebuildSite = (dir) => execFileSync('cmake', [`-DSITE=${dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+export const siteVersion = (dir) => /LAB_SITE_VERSION = '([0-9a-f]+)'/.exec(readFileSync(join(dir, 'sw.js'), 'utf8'))[1];
+
+// A new build of the site in `dir`: the page's heading changed, and its worker.
+export function newBuild(dir) {
+  const index = join(dir, 'index.html');
+  writeFileSync(index, readFileSync(index, 'utf8').replace('<h1>Ostrel Lab</h1>', '<h1>Ostrel Lab, rebuilt</h1>'));
+  rebuildSite(dir);
+}
+
+// Reloads until `changed()`, at most twice: how many reloads it took, or 0.
+export async function reloadsUntil(reload, changed) {
+  for (let reloads = 1; reloads <= 2; ++reloads) {
+    await reload();
+    if (await changed()) return reloads;
+  }
+  return 0;
 }
 
 // A new page of `opener` (a browser or a context) on the lab; page.errors collects what
@@ -59,6 +98,13 @@ export async function canvasPicture(page) {
 // Until the lab has drawn its first frame, or has ended.
 export const drawn = (page) => page.waitForFunction(() => window.Module?.labFrameCount?.() > 0, null, { timeout: 120000 });
 export const ended = (page) => page.waitForFunction(() => window.Module?.labEnded !== undefined, null, { timeout: 120000 });
+
+// The first frame, drawn and settled.
+export async function drawnPicture(page) {
+  await drawn(page);
+  await settle(page);
+  return canvasPicture(page);
+}
 
 export const frames = (page) => page.evaluate(() => Module.labFrameCount());
 

@@ -8,15 +8,14 @@
 // Usage: node engines_test.mjs (from the repository root, on an X server, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
-import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { once } from 'node:events';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { CHROMIUM, chromiumArgs } from '../../tools/web/chromium.mjs';
-import { serve } from '../../tools/web/web_serve.mjs';
-import { SITE } from './browser.mjs';
+import { newBuild, rebuildSite, reloadsUntil, siteCopy, siteVersion } from './browser.mjs';
 
 const FIREFOX = process.env.FIREFOX || '/usr/bin/firefox-esr';
 const MINIBROWSER = process.env.MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
@@ -63,27 +62,24 @@ async function remoteServer() {
     request.on('end', () => {
       response.setHeader('Access-Control-Allow-Origin', '*');
       held = response;
-        said.push(JSON.parse(body));
+      said.push(JSON.parse(body));
       wake();
     });
   }).listen(0, '127.0.0.1');
   await once(server, 'listening');
-  const next = async () => {
-    while (!said.length) await new Promise((resolve) => { wake = resolve; });
-    return said.shift();
+  const next = async (wanted = () => true) => {
+    for (;;) {
+      while (!said.length) await new Promise((resolve) => { wake = resolve; });
+      const answer = said.shift();
+      if (wanted(answer)) return answer;
+    }
   };
   // Each code's answer is known by its number: a page that goes away may not post its last.
   let sent = 0;
   const send = (code) => held.end(`${++sent}\n${code}`);
-  const until = async (wanted) => {
-    for (;;) {
-      const answer = await next();
-      if (wanted(answer)) return answer;
-    }
-  };
   const run = async (code) => {
     send(code);
-    const answer = await until((a) => a.id === String(sent));
+    const answer = await next((a) => a.id === String(sent));
     if ('error' in answer) throw new Error(`${code}: ${answer.error}`);
     return answer.value;
   };
@@ -103,28 +99,20 @@ async function remoteServer() {
     // Loads `url` (a reload when it is the page's own) and waits for the remote in the new page.
     open: async (url) => {
       send(url ? `location.href = ${JSON.stringify(url)}` : 'location.reload()');
-      return (await until((a) => 'loaded' in a)).loaded;
+      return (await next((a) => 'loaded' in a)).loaded;
     },
     close: () => { server.closeAllConnections(); server.close(); },
   };
 }
 
-// The site copied with the remote in its page, served on one port that goes away and comes back.
-async function siteWithRemote(remote) {
-  const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
-  cpSync(SITE, dir, { recursive: true });
-  const index = join(dir, 'index.html');
-  writeFileSync(index, readFileSync(index, 'utf8').replace(/<script src="ostrel-lab\.js[^"]*"/, `${REMOTE(remote.address)}$&`));
-  execFileSync('cmake', [`-DSITE=${dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
-  let server = await serve(dir, 0);
-  const port = server.address().port;
-  return {
-    dir, url: `http://localhost:${port}/`,
-    down: () => { server.close(); server.closeAllConnections(); },
-    up: async () => { server = await serve(dir, port); },
-    close: () => { server.close(); server.closeAllConnections(); rmSync(dir, { recursive: true }); },
-  };
-}
+// The site copied with the remote in its page, ahead of the lab's script (whose name carries
+// the build's version): a page without it would leave the test waiting.
+const siteWithRemote = (remote) => siteCopy((dir) => {
+  const index = join(dir, 'index.html'), page = readFileSync(index, 'utf8'), script = /<script src="ostrel-lab\.js[?"]/;
+  assert.match(page, script);
+  writeFileSync(index, page.replace(script, `${REMOTE(remote.address)}$&`));
+  rebuildSite(dir);
+});
 
 const DETACHED = { detached: true, stdio: 'ignore' };  // a process group of its own, ended whole
 // Each engine opened on `url` with a profile of its own in `home`, drawing WebGL on the X server.
@@ -193,7 +181,6 @@ for (const [engine, launch] of Object.entries(ENGINES)) {
     test('after one visit the lab draws with no network; a new build is what the next visit gets, and then what is kept', LIMIT, async () => {
       await remote.open(site.url);
       assert.ok((await remote.drawn()).frames > 0);
-      const version = (dir) => /LAB_SITE_VERSION = '([0-9a-f]+)'/.exec(readFileSync(join(dir, 'sw.js'), 'utf8'))[1];
       const kept = (v) => remote.run(`navigator.serviceWorker.ready.then(function () { return new Promise(function (done) {
         (function look() {
           caches.keys().then(function (names) {
@@ -201,7 +188,7 @@ for (const [engine, launch] of Object.entries(ENGINES)) {
           });
         })();
       }); })`);
-      await kept(version(site.dir));
+      await kept(siteVersion(site.dir));
       const offline = async (heading) => {
         site.down();
         await remote.open();
@@ -210,17 +197,11 @@ for (const [engine, launch] of Object.entries(ENGINES)) {
       };
       await offline('Ostrel Lab');
 
-      const index = join(site.dir, 'index.html');
-      writeFileSync(index, readFileSync(index, 'utf8').replace('<h1>Ostrel Lab</h1>', '<h1>Ostrel Lab, rebuilt</h1>'));
-      execFileSync('cmake', [`-DSITE=${site.dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+      newBuild(site.dir);
       await site.up();
-      let heading;
-      for (let reload = 0; reload < 2 && heading !== 'Ostrel Lab, rebuilt'; ++reload) {
-        await remote.open();
-        ({ heading } = await remote.drawn());
-      }
-      assert.equal(heading, 'Ostrel Lab, rebuilt', 'within two reloads');
-      await kept(version(site.dir));
+      assert.ok(await reloadsUntil(() => remote.open(), async () => (await remote.drawn()).heading === 'Ostrel Lab, rebuilt'),
+        'the rebuilt page within two reloads');
+      await kept(siteVersion(site.dir));
       await offline('Ostrel Lab, rebuilt');
     });
   });

@@ -12,7 +12,7 @@ import { cpSync, mkdirSync, readFileSync, readdirSync, rmSync, statSync, utimesS
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
 import { launchChromium } from '../../tools/web/chromium.mjs';
-import { SITE, WEB_BUILD, canvasPicture, drawn, openPage, settle } from './browser.mjs';
+import { SITE, WEB_BUILD, drawn, drawnPicture, openPage, rebuildSite, reloadsUntil } from './browser.mjs';
 
 const HOSTS = JSON.parse(readFileSync(process.env.LAB_HOSTS || join(WEB_BUILD, 'Testing/hosts.json'), 'utf8'));
 const LAB_FOLDER = { root: '', sub: 'courses/graphics/lab/' };
@@ -43,12 +43,6 @@ function lay(server, layout, { gz = true, folder = LAB_FOLDER[layout] } = {}) {
 // Until the worker the page registered keeps the lab and answers for it.
 const kept = (page) => page.waitForFunction(() => navigator.serviceWorker.controller, null, { timeout: 60000 });
 
-async function drawnPicture(page) {
-  await drawn(page);
-  await settle(page);
-  return canvasPicture(page);
-}
-
 // The carpet's colours turned over, as docs/browser.md says to replace an image.
 function replaceCarpet(host) {
   const carpet = join(host.lab, 'data/carpet.tga');
@@ -73,9 +67,9 @@ for (const server of ['nginx', 'apache']) {
         const online = await drawnPicture(page);
         await kept(page);
 
+        const same = async (why) => { await page.reload(); assert.ok((await drawnPicture(page)).rgb.equals(online.rgb), why); };
         await context.setOffline(true);
-        await page.reload();
-        assert.ok((await drawnPicture(page)).rgb.equals(online.rgb), 'offline, the same first frame');
+        await same('offline, the same first frame');
         for (const path of [`${OTHER_SITE}week4.html`, `${LAB_FOLDER[layout]}no-such-page.html`]) {
           const other = await context.newPage();
           const failed = await other.goto(host.url + path).then(() => '', (e) => e.message);
@@ -86,8 +80,7 @@ for (const server of ['nginx', 'apache']) {
 
         writeFileSync(join(host.www, '.failing'), '');
         t.after(() => rmSync(join(host.www, '.failing'), { force: true }));
-        await page.reload();
-        assert.ok((await drawnPicture(page)).rgb.equals(online.rgb), 'the server failing, the same first frame');
+        await same('the server failing, the same first frame');
         assert.equal(await page.locator('#message').textContent(), '');
 
         // Nothing kept: the visitor is told the server fails, not the host to upload the site.
@@ -111,26 +104,17 @@ for (const server of ['nginx', 'apache']) {
 
         replaceCarpet(host);
         for (const [which, { page, before }] of pages.entries()) {
-          const seen = [];
-          for (let reload = 0; reload < 2 && !seen.at(-1); ++reload) {
-            await page.reload();
-            seen.push(!(await drawnPicture(page)).rgb.equals(before.rgb));
-          }
-          assert.ok(seen.at(-1), `${which ? 'without' : 'with'} a worker, the new carpet after ${seen.length} reloads`);
+          assert.ok(await reloadsUntil(() => page.reload(), async () => !(await drawnPicture(page)).rgb.equals(before.rgb)),
+            `${which ? 'without' : 'with'} a worker, the new carpet within two reloads`);
           assert.deepEqual(page.errors, []);
         }
 
         // A new build: another script, and the worker written for the site as the build writes it.
         writeFileSync(join(host.lab, 'ostrel-lab.js'), `${readFileSync(join(host.lab, 'ostrel-lab.js'), 'utf8')}\nModule.labBuild = 'new';\n`);
-        execFileSync('cmake', [`-DSITE=${host.lab}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+        rebuildSite(host.lab);
         for (const [which, { page }] of pages.entries()) {
-          const built = [];
-          for (let reload = 0; reload < 2 && !built.at(-1); ++reload) {
-            await page.reload();
-            await drawn(page);
-            built.push(await page.evaluate(() => Module.labBuild === 'new'));
-          }
-          assert.ok(built.at(-1), `${which ? 'without' : 'with'} a worker, the new build after ${built.length} reloads`);
+          assert.ok(await reloadsUntil(() => page.reload(), () => drawn(page).then(() => page.evaluate(() => Module.labBuild === 'new'))),
+            `${which ? 'without' : 'with'} a worker, the new build within two reloads`);
         }
       });
 

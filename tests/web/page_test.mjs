@@ -4,12 +4,12 @@
 // Usage: node page_test.mjs (from the repository root, after the browser build)
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { spawn } from 'node:child_process';
 import { setDefaultResultOrder } from 'node:dns';
 import { once } from 'node:events';
 import { createServer } from 'node:http';
 import { gzipSync } from 'node:zlib';
-import { copyFileSync, cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdtempSync, readFileSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -17,7 +17,8 @@ import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 import { launchChromiumProfile } from '../../tools/web/chromium.mjs';
 import { serve } from '../../tools/web/web_serve.mjs';
-import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, frames, openPage, openSite, pointer, settle, still } from './browser.mjs';
+import { SITE, animationFrames, canvasPicture, closeSite, drag, drawn, drawnPicture, frames, newBuild, openPage, openSite, pointer, settle,
+  siteCopy, siteVersion, still } from './browser.mjs';
 
 // The server listens on 127.0.0.1 and names it localhost, as browsers take it. Node's own
 // fetch tries only the first address of a name in Node 18 (Debian 12's), which is ::1.
@@ -117,22 +118,6 @@ test('a script of the site\'s host that fails leaves the lab drawing', async (t)
   assert.deepEqual([await page.evaluate(() => Module.labEnded), await page.locator('#message').textContent()], [undefined, '']);
 });
 
-// The site copied and served on one port, which goes away (no network) and comes back.
-async function siteCopy() {
-  const dir = mkdtempSync(join(tmpdir(), 'lab site-'));
-  cpSync(SITE, dir, { recursive: true });
-  let server = await serve(dir, 0);
-  const port = server.address().port;
-  return {
-    dir, url: `http://localhost:${port}/`,
-    down: () => { server.close(); server.closeAllConnections(); },
-    up: async () => { server = await serve(dir, port); },
-    close: () => { server.close(); server.closeAllConnections(); rmSync(dir, { recursive: true }); },
-  };
-}
-
-// The service worker's version in a site, as its build wrote it.
-const siteVersion = (dir) => /LAB_SITE_VERSION = '([0-9a-f]+)'/.exec(readFileSync(join(dir, 'sw.js'), 'utf8'))[1];
 const keptVersions = (page) => page.evaluate(() => caches.keys().then((names) => names.map((n) => n.split(' ').pop())));
 
 test('after one visit the lab draws with no network; a new build is what the next visit gets, and then what is kept', async (t) => {
@@ -140,25 +125,18 @@ test('after one visit the lab draws with no network; a new build is what the nex
   const context = await site.browser.newContext();
   t.after(() => Promise.all([context.close(), copy.close()]));
   const page = await openPage(context, copy.url);
-  await drawn(page);
-  await settle(page);
-  const online = await canvasPicture(page);
+  const online = await drawnPicture(page);
   await page.evaluate(() => navigator.serviceWorker.ready);
   copy.down();
   const offline = async (heading) => {
     await page.reload();
-    await drawn(page);
-    await settle(page);
-    assert.ok((await canvasPicture(page)).rgb.equals(online.rgb), 'the same first frame, with no network');
+    assert.ok((await drawnPicture(page)).rgb.equals(online.rgb), 'the same first frame, with no network');
     assert.equal(await page.locator('h1').textContent(), heading);
   };
   await offline('Ostrel Lab');
 
-  // A new build: another page, and the worker written for it as the build writes it.
   const built = siteVersion(copy.dir);
-  const index = join(copy.dir, 'index.html');
-  writeFileSync(index, readFileSync(index, 'utf8').replace('<h1>Ostrel Lab</h1>', '<h1>Ostrel Lab, rebuilt</h1>'));
-  execFileSync('cmake', [`-DSITE=${copy.dir}`, '-DTEMPLATE=src/web/sw.js', '-P', 'cmake/web-site.cmake']);
+  newBuild(copy.dir);
   assert.notEqual(siteVersion(copy.dir), built);
   await copy.up();
   await page.reload();
