@@ -42,9 +42,11 @@ const REMOTE = (address) => `<script>
     return function () {
       ready();
       Error.stackTraceLimit = 1;
-      Module.HEAP32[2] = 100;
-      Module.HEAP32[3] = 0;
-      Module._asyncify_start_rewind(8);
+      // Emscripten 3.1.6 puts these on Module; later ones keep them as the script's globals.
+      var heap = Module.HEAP32 || window.HEAP32;
+      heap[2] = 100;
+      heap[3] = 0;
+      (Module._asyncify_start_rewind || window._asyncify_start_rewind || window.wasmExports.asyncify_start_rewind)(8);
     };
   } });
 })();
@@ -163,7 +165,7 @@ for (const [engine, launch] of Object.entries(ENGINES)) {
       assert.equal((await remote.drawn()).ended, undefined);
       // The program's table of functions emptied: the key's callback is a null function.
       const { ended, message } = await remote.run(`(function () {
-        var table = Object.values(Module.asm).filter(function (v) { return v instanceof WebAssembly.Table; })[0];
+        var table = Object.values(Module.asm || window.wasmExports).filter(function (v) { return v instanceof WebAssembly.Table; })[0];
         for (var i = 1; i < table.length; ++i) table.set(i, null);
         document.getElementById('lab').dispatchEvent(new KeyboardEvent('keydown', { key: 'a', bubbles: true, cancelable: true }));
         return new Promise(function (done) { setTimeout(done); }).then(function () {
