@@ -151,11 +151,12 @@ Module.onExit = function (status) { Module.labEnd(status); };
 // own stop it: thrown in this script (the page's code is in it) or in the program. A script
 // the site's host adds (analytics, a cookie banner) may fail on its own, and the lab goes on.
 // The program's frames may be all a stack holds (V8 keeps ten), each engine naming them its
-// own way but all with ":wasm-function[": V8 "wasm://wasm/0007…:wasm-function[401]", Firefox
+// own way but all with "wasm-function[": V8 "wasm://wasm/0007…:wasm-function[401]", Firefox
 // "…/ostrel-lab.js line 1 > WebAssembly.instantiate:wasm-function[401]", JavaScriptCore
-// "<?>:wasm-function[401]". The lab's program is the page's only WebAssembly. Firefox names
-// the script as "ostrel-lab.js line 1" where the others say "ostrel-lab.js:1".
-var LAB_WASM_FRAME = /:wasm-function\[/;
+// "<?>:wasm-function[401]" before WebKitGTK 2.52 and "401@wasm-function[401]" since. The
+// lab's program is the page's only WebAssembly. Firefox names the script as "ostrel-lab.js
+// line 1" where the others say "ostrel-lab.js:1".
+var LAB_WASM_FRAME = /\bwasm-function\[/;
 function labOwnLine(where) {
   where = where && where.replace(/[?#][^:\s()]*(?=[:\s])/g, '');  // the script's query (?v=, the build) left out
   return !!where && (LAB_WASM_FRAME.test(where) || [labScriptUrl, labProgramUrl].some(function (url) {
