@@ -77,11 +77,6 @@ std::set<std::string> lines(const std::string& text)
     return set;
 }
 
-std::set<std::string> filesUnder(const std::string& prefix)
-{
-    return lines(shell("cd '" + prefix + "' && find . -type f | sed 's|^\\./||'"));
-}
-
 void writeSolidTga(const std::string& path, const uint8_t rgb[3])
 {
     Header h;
@@ -332,8 +327,7 @@ TEST_F(Package, ControlFieldsAndFiles)
 TEST_F(Package, UnpackedItRunsFromRoot)
 {
     std::string root = scratch + "/unpacked";
-    shell("dpkg-deb -x '" OSTREL_DEB "' '" + root + "'");
-    EXPECT_EQ(filesUnder(root + "/usr"), installedFiles());
+    shell("dpkg-deb -x '" OSTREL_DEB "' '" + root + "'");  // its files: see ControlFieldsAndFiles
     expectSameView(firstFrameOf(root + "/usr/bin/ostrel-lab", "/"), fromRepository, "unpacked package");
 }
 

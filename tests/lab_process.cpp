@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/syscall.h>
@@ -98,4 +99,13 @@ std::string slurp(const std::string& path)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::set<std::string> filesUnder(const std::string& dir)
+{
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file() && !entry.is_symlink())
+            files.insert(std::filesystem::relative(entry.path(), dir).generic_string());
+    return files;
 }

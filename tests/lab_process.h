@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,3 +27,5 @@ struct LabProcess {
 };
 
 std::string slurp(const std::string& path);
+// The regular files under a folder, as paths relative to it.
+std::set<std::string> filesUnder(const std::string& dir);

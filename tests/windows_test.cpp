@@ -7,8 +7,6 @@
 #include "xgrab.h"
 #include <X11/Xutil.h>  // NormalState
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,16 +20,6 @@ std::string scratch, exe;  // the zip unpacked in scratch/UNZIPPED, beside the n
 int shell(const std::string& cmd) { return system(cmd.c_str()); }
 std::string inQuotes(const std::string& path) { return "'" + path + "'"; }  // a folder's name may hold spaces
 void xdo(const std::string& args) { ASSERT_EQ(shell("timeout 120 xdotool " + args), 0) << args; }
-// A command's standard output, one line an entry.
-std::set<std::string> outputLines(const std::string& cmd)
-{
-    std::set<std::string> lines;
-    FILE* p = popen(cmd.c_str(), "r");
-    char line[4096];
-    while (p && fgets(line, sizeof line, p)) lines.insert(std::string(line, strcspn(line, "\n")));
-    if (p) pclose(p);
-    return lines;
-}
 bool endsWith(LabProcess& lab, int status) { return lab.exited(120) && WIFEXITED(lab.status) && WEXITSTATUS(lab.status) == status; }
 
 struct Wine : testing::Environment {  // a prefix made afresh per run, its first start slow
@@ -103,9 +91,9 @@ std::string windowsPath(const std::string& path)
 
 TEST(Windows, TheZipsProgramDrawsAsTheNativeOneMovesAsItAndQuitsWithZero)
 {
-    std::set<std::string> zipped = {"./ostrel-lab.exe", "./README.txt", "./LICENSE.txt", "./NOTICES.txt"};
-    for (const char* image : labImageFiles) zipped.insert(std::string("./data/") + image);
-    EXPECT_EQ(outputLines("cd \"$(dirname " + inQuotes(exe) + ")\" && find . -type f"), zipped) << "the zip's files";
+    std::set<std::string> zipped = {"ostrel-lab.exe", "README.txt", "LICENSE.txt", "NOTICES.txt"};
+    for (const char* image : labImageFiles) zipped.insert(std::string("data/") + image);
+    EXPECT_EQ(filesUnder(exe.substr(0, exe.rfind('/'))), zipped) << "the zip's files";
     // What is linked in brings its notices: freeglut's own, and MinGW-w64's threads library's.
     EXPECT_EQ(shell("cd \"$(dirname " + inQuotes(exe) + ")\" && grep -q 'Pawel W. Olszta' NOTICES.txt && grep -q winpthreads NOTICES.txt"), 0);
     LabProcess lab;
