@@ -32,8 +32,6 @@ static void stop(pid_t lab)
     waitpid(lab, nullptr, 0);
 }
 
-static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
-
 // The process that made the window, as the X server knows its client (X-Resource 1.2,
 // Xorg's and Xvfb's); only where the server cannot tell, the _NET_WM_PID the program set
 // itself. 0 when neither says, or the window has gone.

@@ -39,7 +39,7 @@ static void search(Display* dpy, Window w, const char* title, std::vector<Window
     }
 }
 
-static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
 static int ignoreClosedWindows(Display* dpy, XErrorEvent* e)
 {

@@ -18,6 +18,8 @@ struct Shot {
 // Opens the display, letting requests on windows that another program has just closed
 // fail quietly rather than end the process (Xlib's default on any error).
 Display* openDisplay();
+// An error handler that lets every error pass, set around requests on a window that may be gone.
+int ignoreErrors(Display*, XErrorEvent*);
 // 0 when no viewable window has the title within the time.
 Window findWindow(Display* dpy, const char* title, double timeoutSeconds);
 std::vector<Window> findWindows(Display* dpy, const char* title);  // every viewable one, now
