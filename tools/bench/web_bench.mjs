@@ -250,6 +250,20 @@ export async function warmFirstFrame(browser, site, compress, runs = FIRST_FRAME
   return { runs, median_ms: median(times), times_ms: times };
 }
 
+// The first frame on slow 4G, for new and returning visitors, with the site served by each
+// of the two servers: { plain, compressing, plain_warm, compressing_warm }.
+async function slow4GFirstFrames(browser, site, progress = () => {}) {
+  const result = {};
+  for (const [name, compress] of [['plain', false], ['compressing', true]]) {
+    progress(`browser on the native renderer: the first frame on slow 4G, served ${name === 'plain' ? 'uncompressed' : 'compressed'}, ${FIRST_FRAME_RUNS} runs`);
+    const host = await serve(site, 0, '127.0.0.1', { compress });
+    result[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
+    progress(`browser on the native renderer: the first frame on slow 4G for a returning visitor, ${FIRST_FRAME_RUNS} runs`);
+    result[`${name}_warm`] = await warmFirstFrame(browser, site, compress);
+  }
+  return result;
+}
+
 async function onRenderer(renderer, url, work) {
   const { chromium } = require('playwright-core');
   const browser = await launchChromium(chromium, renderer);
@@ -289,15 +303,7 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
       const again = await replay(browser, url, frames);
       progress(`browser on the native renderer: an empty WebGL page, ${frames} frames`);
       const empty = await emptyPage(browser, frames);
-      const firstFrames = {};
-      for (const [name, compress] of [['plain', false], ['compressing', true]]) {
-        progress(`browser on the native renderer: the first frame on slow 4G, served ${name === 'plain' ? 'uncompressed' : 'compressed'}, ${FIRST_FRAME_RUNS} runs`);
-        const host = await serve(site, 0, '127.0.0.1', { compress });
-        firstFrames[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
-        progress(`browser on the native renderer: the first frame on slow 4G for a returning visitor, ${FIRST_FRAME_RUNS} runs`);
-        firstFrames[`${name}_warm`] = await warmFirstFrame(browser, site, compress);
-      }
-      return { start, orbit, replay: again, empty, firstFrame: firstFrames };
+      return { start, orbit, replay: again, empty, firstFrame: await slow4GFirstFrames(browser, site, progress) };
     });
     const software = await onRenderer('software', url, async (browser) => {
       progress(`browser on SwiftShader: start view, ${softwareFrames} frames`);
@@ -312,21 +318,8 @@ export async function browserBench(site, frames, softwareFrames, progress = () =
   }
 }
 
-// --first-frame: only the first frames on slow 4G, new and returning visitors, both servers.
-async function firstFramesOnly(site) {
-  return onRenderer('native', null, async (browser) => {
-    const result = {};
-    for (const [name, compress] of [['plain', false], ['compressing', true]]) {
-      const host = await serve(site, 0, '127.0.0.1', { compress });
-      result[name] = await firstFrame(browser, `http://localhost:${host.address().port}/`).finally(() => host.close());
-      result[`${name}_warm`] = await warmFirstFrame(browser, site, compress);
-    }
-    return result;
-  });
-}
-
 if (runDirectly(import.meta.url) && process.argv[2] === '--first-frame') {
-  console.log(JSON.stringify(await firstFramesOnly('build-web/site')));
+  console.log(JSON.stringify(await onRenderer('native', null, (browser) => slow4GFirstFrames(browser, 'build-web/site'))));
 } else if (runDirectly(import.meta.url)) {
   const [frames = '360', softwareFrames = '180'] = process.argv.slice(2);
   console.log(JSON.stringify(await browserBench('build-web/site', Number(frames), Number(softwareFrames),
